@@ -1,0 +1,15 @@
+#include "app/application.h"
+
+#include "platform/error.h"
+
+TorvanelApplication::TorvanelApplication(int &argc, char **argv) : QApplication(argc, argv)
+{
+    setApplicationName(QStringLiteral("Torvanel"));
+}
+
+bool TorvanelApplication::notify(QObject *receiver, QEvent *event)
+{
+    bool handled = false;
+    platform::guarded([&] { handled = QApplication::notify(receiver, event); });
+    return handled;
+}

@@ -1,0 +1,10 @@
+#include "app/application.h"
+#include "ui/tform1.h"
+
+int main(int argc, char **argv)
+{
+    TorvanelApplication application(argc, argv);
+    TForm1 mainWindow;
+    mainWindow.show();
+    return application.exec();
+}

@@ -1,0 +1,52 @@
+#include "rotator/tracking.h"
+
+#include <cfenv>
+#include <cmath>
+#include <QLocale>
+
+#include "app/settings.h"
+
+namespace tracking {
+
+long double roundHalfEven(long double value)
+{
+    // nearbyintl honours the rounding mode, which nothing in the program changes.
+    return std::nearbyintl(value);
+}
+
+bool beginTrack(Settings &s, int minimumStep, bool southStop)
+{
+    if (minimumStep > std::fabs(s.TargetAzimuth - s.LastAzimuth)) {
+        s.CommandSkipped = true;
+        return false;
+    }
+    s.LastAzimuth = s.TargetAzimuth;
+    if (southStop) {
+        s.TargetAzimuth -= 180;
+        if (s.TargetAzimuth < 0)
+            s.TargetAzimuth += 360;
+    }
+    return true;
+}
+
+int commandValue(long double azimuth, int offset, int scale)
+{
+    const int full = 360 * scale;
+    int value = int(roundHalfEven((azimuth - offset) * scale));
+    if (value < 0)
+        value += full;
+    if (value > full - 1)
+        value -= full;
+    return value;
+}
+
+bool parseAzimuth(const QString &text, long double *azimuth)
+{
+    bool ok = false;
+    const double value = QLocale().toDouble(text, &ok);
+    if (ok)
+        *azimuth = value;
+    return ok;
+}
+
+} // namespace tracking
