@@ -34,6 +34,18 @@ QString comTableDevice(int n)
     return QString();
 }
 
+int comTableNumber(const QString &device)
+{
+    for (const DeviceRange &range : deviceRanges) {
+        const QLatin1String prefix(range.prefix);
+        bool ok = false;
+        const int n = range.firstCom + (device.startsWith(prefix) ? device.mid(prefix.size()).toInt(&ok) : 0);
+        if (ok && comTableDevice(n) == device)
+            return n;
+    }
+    return 0;
+}
+
 QString resolveComPort(const QString &parent, const QString &name)
 {
     const int n = comNumber(name);

@@ -11,6 +11,8 @@ int comNumber(const QString &name);
 // The device of COMn by the fixed table: COM1-32 ttyS0-31, COM33-64 ttyUSB0-31,
 // COM65-96 ttyACM0-31; empty outside it.
 QString comTableDevice(int n);
+// The n whose table device is the path (/dev/ttyUSB1 is COM34); 0 for a path outside the table.
+int comTableNumber(const QString &device);
 
 // The device path behind a COM name: the link comports/COMn in comportsParent when it
 // exists, else the table's device; a name that is not COMn is returned as it stands.

@@ -55,16 +55,14 @@ void PpdevPortLibrary::EnablePorts(quint16 first, quint16 last)
     }
     if (!found)
         return fail(ENODEV, QStringLiteral("No parallel port at %1 to %2").arg(hex(first), hex(last)));
-    state = 0;
-    stateText.clear();
+    succeed();
 }
 
 void PpdevPortLibrary::DisablePorts(quint16 first, quint16 last)
 {
     if (first > last)
         std::swap(first, last);
-    state = 0;
-    stateText.clear();
+    succeed();
     for (auto it = claimed.begin(); it != claimed.end();) {
         const quint16 base = (it++)->first;
         if (overlaps(base, first, last))
@@ -98,8 +96,7 @@ void PpdevPortLibrary::Outport(quint16 port, quint16 value)
     // ppdev keeps the interrupt and direction bits of the control register for itself.
     if (::ioctl(claimed.at(base), port == base ? PPWDATA : PPWCONTROL, &byte) != 0)
         return failWithErrno(QStringLiteral("Write to ") + hex(port));
-    state = 0;
-    stateText.clear();
+    succeed();
 }
 
 int PpdevPortLibrary::GetLastState(QString *text)
@@ -133,6 +130,12 @@ void PpdevPortLibrary::release(quint16 base)
     if (::ioctl(fd, PPRELEASE) != 0)
         failWithErrno(QStringLiteral("Release of ") + hex(base));
     ::close(fd);
+}
+
+void PpdevPortLibrary::succeed()
+{
+    state = 0;
+    stateText.clear();
 }
 
 void PpdevPortLibrary::fail(int code, const QString &text)

@@ -30,6 +30,7 @@ private:
     // Opens and claims parport<k>; false, with the state set, when that fails.
     bool claim(int k, quint16 base);
     void release(quint16 base);
+    void succeed();
     void fail(int code, const QString &text);
     void failWithErrno(const QString &what);
 
