@@ -81,6 +81,7 @@ struct Settings {
     int STOP_EA4TX = NorthStop, STEP_EA4TX = 1;
     // Serial controllers. PORT_ values are COMn - 1; -1 none.
     int PORT_GS232 = -1, STOP_GS232 = NorthStop, STEP_GS232 = 1, AZOFFSET_GS = 0;
+    bool EL_GS232 = false;  // mirrored by the settings dialog's check box CheckBoxGSel
     BaudSetting BAUD_GS232;
     int PORT_EASYCOMM = -1, STOP_EASYCOMM = NorthStop, STEP_EASYCOMM = 1, AZOFFSET_EASY = 0;
     BaudSetting BAUD_EASYCOMM;
@@ -88,6 +89,7 @@ struct Settings {
     BaudSetting BAUD_DCU1;
     int PORT_PROSISTEL = -1, STOP_PROSISTEL = NorthStop, STEP_PROSISTEL = 1, AZOFFSET_PROSISTEL = 0;
     int PORT_TRAKBOX = -1, STEP_TRAKBOX = 1, AZOFFSET_TKB = 0;
+    bool TKB_HOST = false;  // mirrored by the settings dialog's check box CheckBoxTKBHost
     BaudSetting BAUD_TRAKBOX;
     int PORT_M2ORION = -1, STOP_M2ORION = NorthStop, STEP_M2ORION = 1, AZOFFSET_M2ORION = 0;
     int PORT_EGIS = -1, STOP_EGIS = NorthStop, STEP_EGIS = 1, AZOFFSET_EGIS = 0;

@@ -1,5 +1,7 @@
 #include "rotator/driver_table.h"
 
+#include <exception>
+
 void DriverTable::add(int rotatorInterface, Operations operations)
 {
     rows.at(rotatorInterface) = std::move(operations);
@@ -20,8 +22,19 @@ bool DriverTable::track(int rotatorInterface) const
 
 void DriverTable::stopAll() const
 {
+    // One interface failing to stop must not keep the others running: the first error is
+    // raised once every stop has been tried.
+    std::exception_ptr firstError;
     for (int rotatorInterface : StopOrder) {
-        if (rows[rotatorInterface].stop)
+        if (!rows[rotatorInterface].stop)
+            continue;
+        try {
             rows[rotatorInterface].stop();
+        } catch (...) {
+            if (!firstError)
+                firstError = std::current_exception();
+        }
     }
+    if (firstError)
+        std::rethrow_exception(firstError);
 }

@@ -2,6 +2,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
+#include <QToolButton>
 #include <QtTest>
 
 #include "app/settings.h"
@@ -113,11 +114,11 @@ void TestEngine::refusals()
 void TestEngine::notAnIntegerIsReported()
 {
     window->EditAzimut->setText(QStringLiteral("12"));
-    QCOMPARE(window->LCDAzi->value(), QStringLiteral("12"));
+    QCOMPARE(window->LCDAzi->Value(), QStringLiteral("12"));
     window->EditAzimut->setText(QStringLiteral("1x"));
     QCOMPARE((*recorder)->messages.size(), 1);
     QCOMPARE((*recorder)->messages[0].text, QStringLiteral("'1x' is not a valid integer value"));
-    QCOMPARE(window->LCDAzi->value(), QStringLiteral("12"));
+    QCOMPARE(window->LCDAzi->Value(), QStringLiteral("12"));
     // MAN with text that is not a number empties the box, which is reported in turn.
     window->ButtonTrackClick();
     QVERIFY(window->EditAzimut->text().isEmpty());
@@ -146,7 +147,7 @@ void TestEngine::arrowsWrap()
     auto *arrow = window->UpDownAzi->findChildren<QToolButton *>().at(direction > 0 ? 0 : 1);
     QTest::mouseClick(arrow, Qt::LeftButton);
     QCOMPARE(window->EditAzimut->text(), shown);
-    QCOMPARE(window->LCDAzi->value(), shown);
+    QCOMPARE(window->LCDAzi->Value(), shown);
 }
 
 void TestEngine::heldArrowAccelerates()

@@ -104,7 +104,7 @@ void TForm1::EditAzimutChange()
         if (s.TestRequest) {
             s.TestRequest = false;
             LCDAzi->setValue(EditAzimut->text());
-            UpDownAzi->setPosition(integerValue(LCDAzi->value()));
+            UpDownAzi->setPosition(integerValue(LCDAzi->Value()));
             cadran();
         }
         if (s.Activated)
@@ -147,7 +147,7 @@ void TForm1::BitBtnAutoClick()
 void TForm1::BitBtnLPClick()
 {
     bool ok = false;
-    const int shown = LCDAzi->value().toInt(&ok);
+    const int shown = LCDAzi->Value().toInt(&ok);
     if (!ok)
         return;
     UpDownAzi->setPosition(shown < 180 ? shown + 180 : shown - 180);

@@ -1,0 +1,74 @@
+#pragma once
+
+#include <poll.h>
+#include <pty.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QString>
+
+// The far end of a serial line: the program opens the slave, the test reads the master.
+struct PseudoTerminal {
+    PseudoTerminal()
+    {
+        char name[128] = {};
+        if (::openpty(&master, &slave, name, nullptr, nullptr) == 0) {
+            path = QString::fromLocal8Bit(name);
+            termios raw{};
+            ::tcgetattr(master, &raw);
+            ::cfmakeraw(&raw);
+            ::tcsetattr(master, TCSANOW, &raw);
+        }
+    }
+    ~PseudoTerminal()
+    {
+        ::close(master);
+        ::close(slave);
+    }
+    PseudoTerminal(const PseudoTerminal &) = delete;
+    PseudoTerminal &operator=(const PseudoTerminal &) = delete;
+
+    // What arrives within two seconds, once at least count bytes are there.
+    QByteArray read(qsizetype count) const
+    {
+        QByteArray data;
+        pollfd ready{master, POLLIN, 0};
+        while (data.size() < count && ::poll(&ready, 1, 2000) > 0) {
+            char chunk[256];
+            const ssize_t n = ::read(master, chunk, sizeof chunk);
+            if (n <= 0)
+                break;
+            data.append(chunk, n);
+        }
+        return data;
+    }
+    // Everything that has arrived so far, waiting at most quietMs for more.
+    QByteArray drain(int quietMs = 100) const
+    {
+        QByteArray data;
+        pollfd ready{master, POLLIN, 0};
+        while (::poll(&ready, 1, quietMs) > 0) {
+            char chunk[256];
+            const ssize_t n = ::read(master, chunk, sizeof chunk);
+            if (n <= 0)
+                break;
+            data.append(chunk, n);
+        }
+        return data;
+    }
+    // Makes the slave reachable as COMn through comports/ in parent.
+    void linkAs(const QString &parent, int comNumber) const
+    {
+        QDir(parent).mkpath(QStringLiteral("comports"));
+        const QString link = parent + QStringLiteral("/comports/COM") + QString::number(comNumber);
+        QFile::remove(link);
+        QFile::link(path, link);
+    }
+
+    int master = -1;
+    int slave = -1;
+    QString path;
+};
