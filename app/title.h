@@ -1,0 +1,9 @@
+#pragma once
+
+#include <QString>
+
+struct Settings;
+
+// The main window's title: the version, the selected interface with its port and speed, and
+// the parking azimuth when the selected interface is the one that parks.
+QString titleText(const Settings &s);
