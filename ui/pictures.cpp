@@ -1,25 +1,39 @@
 #include "ui/pictures.h"
 
-#include <QPainter>
-#include <QRadialGradient>
+#include <QBitmap>
+#include <QImage>
+
+// The resources of a static library are registered by hand, outside any namespace.
+static bool registerPictures()
+{
+    Q_INIT_RESOURCE(pictures);
+    return true;
+}
+
+namespace {
+
+QImage resourceImage(const QString &name)
+{
+    static const bool registered = registerPictures();
+    Q_UNUSED(registered);
+    return QImage(QStringLiteral(":/pictures/") + name);
+}
+
+} // namespace
 
 namespace pictures {
 
+QPixmap dial()
+{
+    return QPixmap::fromImage(resourceImage(QStringLiteral("dial.png")));
+}
+
 QPixmap lamp(bool on)
 {
-    QPixmap picture(30, 30);
-    picture.fill(Qt::transparent);
-    QPainter painter(&picture);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(QColor(128, 128, 128));
-    painter.drawEllipse(QRectF(1, 1, 28, 28));
-    QRadialGradient glass(QPointF(12, 11), 14);
-    glass.setColorAt(0, on ? QColor(255, 160, 160) : QColor(160, 40, 40));
-    glass.setColorAt(0.45, on ? QColor(255, 0, 0) : QColor(128, 0, 0));
-    glass.setColorAt(1, on ? QColor(200, 0, 0) : QColor(70, 0, 0));
-    painter.setBrush(glass);
-    painter.drawEllipse(QRectF(4, 4, 22, 22));
+    const QImage image = resourceImage(on ? QStringLiteral("lamp_on.png") : QStringLiteral("lamp_off.png"));
+    QPixmap picture = QPixmap::fromImage(image);
+    // The colour of the bottom-left pixel is the transparent one.
+    picture.setMask(picture.createMaskFromColor(image.pixelColor(0, image.height() - 1), Qt::MaskInColor));
     return picture;
 }
 

@@ -1,6 +1,7 @@
 #include "ui/tform1.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QFrame>
 #include <QLabel>
@@ -10,16 +11,19 @@
 #include <QTimer>
 
 #include "app/settings.h"
+#include "app/title.h"
 #include "platform/error.h"
 #include "ui/pictures.h"
 #include "ui/up_down.h"
+#include "ui/wrapping_button.h"
 #include "widgets/lcd99.h"
 
 namespace {
 
+template<typename Button = QPushButton>
 QPushButton *panelButton(QWidget *parent, const QString &caption, int left, int pointSize)
 {
-    auto *button = new QPushButton(caption, parent);
+    auto *button = new Button(caption, parent);
     button->setGeometry(left, 5, 42, 36);
     button->setFont(QFont(QStringLiteral("Arial"), pointSize, QFont::Bold));
     button->setFocusPolicy(Qt::TabFocus);
@@ -40,10 +44,18 @@ QLabel *lamp(QWidget *parent, bool on)
 TForm1::TForm1(QWidget *parent) : QMainWindow(parent)
 {
     setWindowTitle(QStringLiteral("TORVANEL"));
-    setWindowFlags(windowFlags() & ~Qt::WindowMaximizeButtonHint);
+    // Naming the buttons leaves out the maximise box; naming none would give all of them.
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                   | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     setFont(QFont(QStringLiteral("MS Sans Serif"), 8));
     createPanel();
-    createHiddenMenu();
+    createFavouritesRow();
+    createDiagnosticControls();
+    createMenus();
+    qApp->installEventFilter(this);
+    // The menu bar stays in the window, so the client area is the design's 471 x 44.
+    move(3, 114);
+    resize(471, 44 + menuBar()->sizeHint().height());
 
     TimerBlink = new QTimer(this);
     TimerBlink->setInterval(300);
@@ -62,6 +74,16 @@ void TForm1::createPanel()
 {
     auto *client = new QWidget(this);
     setCentralWidget(client);
+    // Image1 shows the dial one row short, two pixels higher than the clean copy Image2.
+    Image1 = new QLabel(client);
+    Image1->setGeometry(8, -2, 68, 67);
+    Image1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    Image1->setPixmap(pictures::dial());
+    Image2 = new QLabel(client);
+    Image2->setGeometry(8, 2, 68, 68);
+    Image2->setPixmap(pictures::dial());
+    Image2->hide();
+
     PanelLampe = new QFrame(client);
     PanelLampe->setGeometry(82, 2, 361, 45);
     PanelLampe->setFrameStyle(QFrame::Panel | QFrame::Sunken);
@@ -76,27 +98,21 @@ void TForm1::createPanel()
     EditAzimut->setGeometry(54, 6, 49, 36);
     LCDAzi = new TLCD99(PanelLampe);
     LCDAzi->setGeometry(8, 6, 92, 35);
+    LCDAzi->setDigitNum(3);
+    LCDAzi->setSegmentSize(3);
+    LCDAzi->setValue(QStringLiteral("0"));
     LCDAzi->raise();
     UpDownAzi = new UpDown(EditAzimut, -1, 360, PanelLampe);
     UpDownAzi->setGeometry(103, 6, 37, 36);
 
     ButtonTrack = panelButton(PanelLampe, QStringLiteral("MAN"), 141, 10);
-    BitBtnAuto = panelButton(PanelLampe, QStringLiteral("AUTO OFF"), 183, 9);
+    BitBtnAuto = panelButton<WrappingButton>(PanelLampe, QStringLiteral("AUTO OFF"), 183, 9);
     BitBtnStop = panelButton(PanelLampe, QStringLiteral("STOP"), 225, 10);
     BitBtnLP = panelButton(PanelLampe, QStringLiteral("LP"), 267, 10);
     BitBtnAuto->setStyleSheet(QStringLiteral("padding: 0px; color: black;"));
     ImageLEDOff = lamp(PanelLampe, false);
     ImageLedOn = lamp(PanelLampe, true);
     ImageLedOn->hide();
-
-    LabelEtatInterface = new QLabel(QStringLiteral("commande"), client);
-    LabelEtatInterface->move(8, 87);
-    LabelEtatInterface->setFont(QFont(QStringLiteral("Arial")));
-    LabelEtatInterface->setTextFormat(Qt::PlainText);
-    LabelEtatInterface->hide();
-    Label1 = new QLabel(QStringLiteral("Defaultport "), client);
-    Label1->move(128, 88);
-    Label1->hide();
 
     auto guardedClick = [this](QPushButton *button, void (TForm1::*handler)()) {
         connect(button, &QPushButton::clicked, this, [this, handler] { platform::guarded([=, this] { (this->*handler)(); }); });
@@ -110,30 +126,43 @@ void TForm1::createPanel()
     connect(UpDownAzi, &UpDown::mouseUp, this, [this] { platform::guarded([this] { UpDownAziMouseUp(); }); });
 }
 
-void TForm1::createHiddenMenu()
+void TForm1::createFavouritesRow()
 {
-    // Hidden items stay visible actions of an unshown submenu: an invisible action has no
-    // working shortcut.
-    Menuscaches = new QMenu(QString::fromUtf8("Menus  cachés"), this);
-    auto hiddenItem = [this](const QString &caption, void (TForm1::*handler)()) {
-        QAction *action = Menuscaches->addAction(caption);
-        action->setShortcutContext(Qt::ApplicationShortcut);
-        addAction(action);
-        connect(action, &QAction::triggered, this, [this, handler] { platform::guarded([=, this] { (this->*handler)(); }); });
-        return action;
-    };
-    MenuAuto = hiddenItem(QString::fromUtf8("Auto (caché)"), &TForm1::MenuAutoClick);
-    MenuStop = hiddenItem(QString::fromUtf8("Stop (caché)"), &TForm1::MenuStopClick);
-    MenuLP = hiddenItem(QString::fromUtf8("LP (caché)"), &TForm1::MenuLPClick);
+    QPushButton **const buttons[] = {&Button1, &Button2, &Button3, &Button4, &Button5, &Button6};
+    for (int i = 0; i < 6; ++i) {
+        const QString number = QString::number(i + 1);
+        auto *button = new QPushButton(QStringLiteral("Fav.") + number, centralWidget());
+        button->setGeometry(88 + 56 * i, 50, 57, 17);
+        button->setFont(QFont(QStringLiteral("Arial"), 8, QFont::Bold));
+        *buttons[i] = button;
+    }
+}
+
+void TForm1::createDiagnosticControls()
+{
+    QWidget *client = centralWidget();
+    LabelEtatInterface = new QLabel(QStringLiteral("commande"), client);
+    LabelEtatInterface->move(8, 87);
+    LabelEtatInterface->setFont(QFont(QStringLiteral("Arial")));
+    LabelEtatInterface->setTextFormat(Qt::PlainText);
+    LabelEtatInterface->hide();
+    EditdataString = new QLineEdit(QStringLiteral("DataString"), client);
+    EditdataString->setGeometry(8, 104, 369, 21);
+    EditdataString->hide();
+    Label1 = new QLabel(QStringLiteral("Defaultport "), client);
+    Label1->move(128, 88);
+    Label1->hide();
 }
 
 void TForm1::FormCreate()
 {
     Settings &s = settings();
+    s.FavouriteButtons = {Button1, Button2, Button3, Button4, Button5, Button6};
     s.AutoButtonHeight = BitBtnAuto->height();
     s.AutoButtonLeft = BitBtnAuto->x();
     s.AutoButtonTop = BitBtnAuto->y();
     s.Starting = true;
+    assignKeypadShortcuts();
     cadran();
     s.Starting = false;
 }
@@ -160,6 +189,7 @@ void TForm1::FormActivate()
     Settings &s = settings();
     if (s.Activated)
         return;
+    titre();
     s.Activated = true;
 }
 
@@ -180,6 +210,11 @@ void TForm1::FormClose()
 void TForm1::MenuQuitterClick()
 {
     close();
+}
+
+void TForm1::titre()
+{
+    setWindowTitle(titleText(settings()));
 }
 
 void TForm1::focusAngleWindow()

@@ -3,6 +3,7 @@
 #include <QMainWindow>
 
 #include "rotator/driver_table.h"
+#include "ui/languages.h"
 
 class QAction;
 class QFrame;
@@ -27,6 +28,20 @@ public:
     void FormActivate();
     void FormClose();
     void MenuQuitterClick();
+    // Sets the title from the selected interface, its port and the parking.
+    void titre();
+
+    // Menus and languages.
+    void MenuEnglishClick();
+    void MenuFrancaisClick();
+    void menuVoirCommandeClick();
+    void MenuManuelClick();
+    // Runs a handler of the window when the item is chosen or its shortcut pressed.
+    void connectItem(QAction *item, void (TForm1::*handler)());
+    // The checked one of MenuEnglish and MenuFrancais.
+    languages::Language language() const;
+    // Redraws the compass dial for the azimuth box's number.
+    void cadran();
 
     // Tracking engine.
     void ButtonTrackClick();
@@ -63,26 +78,66 @@ public:
     QLabel *ImageLedOn;
     QLabel *LabelEtatInterface;
     QLabel *Label1;
+    QLineEdit *EditdataString;
+    QLabel *Image1;
+    QLabel *Image2;
+    QPushButton *Button1;
+    QPushButton *Button2;
+    QPushButton *Button3;
+    QPushButton *Button4;
+    QPushButton *Button5;
+    QPushButton *Button6;
     QTimer *TimerBlink;
     QTimer *TimerTrackOK;
+    // The menu bar, in its order.
+    QAction *MenuQuitter;
+    QAction *MenuInit;
+    QAction *MenuFav;
+    QAction *MenuAzimut;
+    QMenu *MenuServer;
+    QAction *MenuServerVelmundo;
+    QAction *menuServerBeamDX;
+    QAction *MenuServerN1MM;
+    QMenu *MenuLangue;
+    QAction *MenuEnglish;
+    QAction *MenuFrancais;
+    QMenu *MenuHelp;
+    QAction *MenuAide;
+    QAction *MenuAPropos;
+    // Never shown: its items exist for their shortcuts.
     QMenu *Menuscaches;
+    QAction *MenuVoirCommande;
+    QAction *MenuManuel;
     QAction *MenuAuto;
     QAction *MenuStop;
     QAction *MenuLP;
+    QAction *MenuAngle;
+    QAction *MenuFav1;
+    QAction *MenuFav2;
+    QAction *MenuFav3;
+    QAction *MenuFav4;
+    QAction *MenuFav5;
+    QAction *MenuFav6;
     QWidget *angleWindow = nullptr;
 
 protected:
     void showEvent(QShowEvent *event) override;
     void changeEvent(QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
+    // Lets the menu's shortcuts win over the focused control's own keys.
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void createPanel();
+    void createFavouritesRow();
+    void createDiagnosticControls();
+    void createMenus();
     void createHiddenMenu();
+    // Gives the hidden items their Ctrl+Num keys.
+    void assignKeypadShortcuts();
+    void setLanguageTexts(languages::Language language);
     void sendAzimuth();
     void showLamp(bool on);
-    // Redraws the compass dial for the azimuth box's number.
-    void cadran();
 
     bool firstShowDone = false;
     bool closing = false;

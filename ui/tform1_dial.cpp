@@ -1,6 +1,29 @@
 // The compass dial of the main window.
 #include "ui/tform1.h"
 
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+
+#include "app/settings.h"
+#include "sources/angle_window.h"
+#include "ui/dial.h"
+
 void TForm1::cadran()
 {
+    bool ok = false;
+    const int azimuth = EditAzimut->text().toInt(&ok);
+    // The azimuth box's change handling reports a text that is not a number; the dial
+    // keeps its needle.
+    if (!ok)
+        return;
+    // Drawn on the clean dial, so no trace of the previous needle remains.
+    QPixmap canvas = Image2->pixmap();
+    QPainter painter(&canvas);
+    painter.setPen(QPen(QColor(255, 0, 0), 2, Qt::SolidLine, Qt::RoundCap));
+    painter.drawLine(dial::Centre, dial::needleEnd(azimuth));
+    painter.end();
+    Image1->setPixmap(canvas);
+    if (FormAngle && !settings().Starting)
+        FormAngle->echo(azimuth);
 }

@@ -1,0 +1,500 @@
+#include <QAction>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QtTest>
+
+#include <cmath>
+
+#include "app/settings.h"
+#include "platform/ui_services.h"
+#include "ui/dial.h"
+#include "ui/tform1.h"
+#include "ui/up_down.h"
+#include "widgets/lcd99.h"
+
+// The real main window under the offscreen platform: layout, menus and their shortcuts from
+// another window of the program, both languages, the dial's needle and the title.
+class TestMainWindow : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void layout_data();
+    void layout();
+    void windowGeometry();
+    void menuBarOrder();
+    void shortcuts_data();
+    void shortcuts();
+    void keypadDigitsOnly_data();
+    void keypadDigitsOnly();
+    void shortcutsBeatTheFocusedControl();
+    void languageTexts_data();
+    void languageTexts();
+    void serverCaptionFollowsLanguage_data();
+    void serverCaptionFollowsLanguage();
+    void diagnosticControls();
+    void manualItemPressesMan();
+    void needle_data();
+    void needle();
+    void redrawLeavesNoTrace();
+    void lampsAreTransparent();
+    void title();
+
+private:
+    QWidget *control(const QString &name) const;
+    QAction *item(const QString &name) const { return window->findChild<QAction *>(name); }
+    // A plain top-level window of the program, shown and active.
+    QWidget *otherWindow(QWidget *focused = nullptr);
+
+    TForm1 *window = nullptr;
+    QWidget *other = nullptr;
+    platform::ScopedRecordingUi *recorder = nullptr;
+};
+
+namespace {
+
+const QColor needleColour(255, 0, 0);
+
+double distanceToSegment(QPointF p, QPointF a, QPointF b)
+{
+    const QPointF ab = b - a;
+    const double t = qBound(0.0, QPointF::dotProduct(p - a, ab) / QPointF::dotProduct(ab, ab), 1.0);
+    const QPointF nearest = a + t * ab;
+    return std::hypot(p.x() - nearest.x(), p.y() - nearest.y());
+}
+
+// Claims every key for itself, as a line edit does with Ctrl+E on some desktops.
+class GreedyEdit : public QLineEdit
+{
+protected:
+    bool event(QEvent *event) override
+    {
+        if (event->type() == QEvent::ShortcutOverride) {
+            event->accept();
+            return true;
+        }
+        return QLineEdit::event(event);
+    }
+};
+
+} // namespace
+
+void TestMainWindow::init()
+{
+    settings() = Settings();
+    recorder = new platform::ScopedRecordingUi;
+    window = new TForm1;
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+}
+
+void TestMainWindow::cleanup()
+{
+    delete other;
+    other = nullptr;
+    delete window;
+    delete recorder;
+}
+
+QWidget *TestMainWindow::control(const QString &name) const
+{
+    const QHash<QString, QWidget *> controls = {
+        {"Image1", window->Image1},         {"Image2", window->Image2},
+        {"PanelLampe", window->PanelLampe}, {"LCDAzi", window->LCDAzi},
+        {"EditAzimut", window->EditAzimut}, {"UpDownAzi", window->UpDownAzi},
+        {"ButtonTrack", window->ButtonTrack}, {"BitBtnAuto", window->BitBtnAuto},
+        {"BitBtnStop", window->BitBtnStop}, {"BitBtnLP", window->BitBtnLP},
+        {"ImageLEDOff", window->ImageLEDOff}, {"ImageLedOn", window->ImageLedOn},
+        {"Button1", window->Button1},       {"Button2", window->Button2},
+        {"Button3", window->Button3},       {"Button4", window->Button4},
+        {"Button5", window->Button5},       {"Button6", window->Button6},
+        {"LabelEtatInterface", window->LabelEtatInterface},
+        {"EditdataString", window->EditdataString}, {"Label1", window->Label1}};
+    return controls.value(name);
+}
+
+QWidget *TestMainWindow::otherWindow(QWidget *focused)
+{
+    other = new QWidget;
+    other->resize(200, 100);
+    if (focused)
+        focused->setParent(other);
+    other->show();
+    other->activateWindow();
+    if (focused)
+        focused->setFocus();
+    if (!QTest::qWaitForWindowActive(other))
+        return nullptr;
+    return other;
+}
+
+void TestMainWindow::layout_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("onPanel");
+    QTest::addColumn<QRect>("geometry"); // an empty size: only the position is fixed
+    QTest::addColumn<bool>("visible");
+    auto row = [](const char *name, bool onPanel, QRect geometry, bool visible = true) {
+        QTest::newRow(name) << QString::fromLatin1(name) << onPanel << geometry << visible;
+    };
+    row("Image1", false, {8, -2, 68, 67});
+    row("Image2", false, {8, 2, 68, 68}, false);
+    row("PanelLampe", false, {82, 2, 361, 45});
+    row("LCDAzi", true, {8, 6, 92, 35});
+    row("EditAzimut", true, {54, 6, 49, 36});
+    row("UpDownAzi", true, {103, 6, 37, 36});
+    row("ButtonTrack", true, {141, 5, 42, 36});
+    row("BitBtnAuto", true, {183, 5, 42, 36});
+    row("BitBtnStop", true, {225, 5, 42, 36});
+    row("BitBtnLP", true, {267, 5, 42, 36});
+    row("ImageLEDOff", true, {319, 7, 31, 31});
+    row("ImageLedOn", true, {319, 7, 31, 31}, false);
+    row("Button1", false, {88, 50, 57, 17});
+    row("Button2", false, {144, 50, 57, 17});
+    row("Button3", false, {200, 50, 57, 17});
+    row("Button4", false, {256, 50, 57, 17});
+    row("Button5", false, {312, 50, 57, 17});
+    row("Button6", false, {368, 50, 57, 17});
+    row("LabelEtatInterface", false, {8, 87, 0, 0}, false);
+    row("EditdataString", false, {8, 104, 369, 21}, false);
+    row("Label1", false, {128, 88, 0, 0}, false);
+}
+
+void TestMainWindow::layout()
+{
+    QFETCH(QString, name);
+    QFETCH(bool, onPanel);
+    QFETCH(QRect, geometry);
+    QFETCH(bool, visible);
+    QWidget *widget = control(name);
+    QVERIFY(widget);
+    QCOMPARE(widget->parentWidget(), onPanel ? static_cast<QWidget *>(window->PanelLampe) : window->centralWidget());
+    if (geometry.size().isEmpty())
+        QCOMPARE(widget->pos(), geometry.topLeft());
+    else
+        QCOMPARE(widget->geometry(), geometry);
+    QCOMPARE(widget->isVisible(), visible);
+}
+
+void TestMainWindow::windowGeometry()
+{
+    QCOMPARE(window->pos(), QPoint(3, 114));
+    QCOMPARE(window->centralWidget()->size(), QSize(471, 44));
+    QVERIFY(window->menuBar()->isVisible());
+    const Qt::WindowFlags flags = window->windowFlags();
+    QVERIFY(!(flags & Qt::WindowMaximizeButtonHint));
+    QVERIFY(flags & Qt::WindowMinimizeButtonHint);
+    QVERIFY(flags & Qt::WindowCloseButtonHint);
+    const QStringList favourites = {"Fav.1", "Fav.2", "Fav.3", "Fav.4", "Fav.5", "Fav.6"};
+    QStringList captions;
+    for (QPushButton *button : settings().FavouriteButtons)
+        captions << button->text();
+    QCOMPARE(captions, favourites);
+    QCOMPARE(settings().FavouriteButtons[0], window->Button1);
+}
+
+void TestMainWindow::menuBarOrder()
+{
+    QStringList bar;
+    for (QAction *action : window->menuBar()->actions())
+        bar << action->text();
+    QCOMPARE(bar, QStringList({"Quit", "Init", "My Favourites", "Azimuth", "Server", "Language", "?"}));
+    auto captions = [](QMenu *menu) {
+        QStringList texts;
+        for (QAction *action : menu->actions())
+            texts << action->text();
+        return texts;
+    };
+    QCOMPARE(captions(window->MenuServer), QStringList({"Velmundo", "Beam_DX", "N1MM Logger"}));
+    QCOMPARE(captions(window->MenuLangue), QStringList({"English", QString::fromUtf8("Français")}));
+    QCOMPARE(captions(window->MenuHelp), QStringList({"Help", "About Torvanel"}));
+    QCOMPARE(window->Menuscaches->title(), QString::fromUtf8("Menus  cachés"));
+    QCOMPARE(captions(window->Menuscaches),
+             QString::fromUtf8("Voir Commande (caché)|MAN (caché)|Auto (caché)|Stop (caché)|LP (caché)|"
+                               "Angle (caché)|Fav1 (caché)|Fav2 (caché)|Fav3 (caché)|Fav4 (caché)|"
+                               "Fav5 (caché)|Fav6 (caché)").split('|'));
+    QVERIFY(window->MenuServerVelmundo->isChecked());
+    QVERIFY(window->MenuEnglish->isChecked());
+    // Radio groups: checking one item unchecks the others.
+    window->MenuServerN1MM->trigger();
+    QVERIFY(!window->MenuServerVelmundo->isChecked());
+    QVERIFY(!window->menuServerBeamDX->isChecked());
+    QVERIFY(window->MenuServerN1MM->isChecked());
+}
+
+void TestMainWindow::shortcuts_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("key");
+    QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
+    const Qt::KeyboardModifiers ctrl = Qt::ControlModifier;
+    const Qt::KeyboardModifiers ctrlAlt = Qt::ControlModifier | Qt::AltModifier;
+    const Qt::KeyboardModifiers ctrlKeypad = Qt::ControlModifier | Qt::KeypadModifier;
+    QTest::newRow("Ctrl+Q quits") << "MenuQuitter" << int(Qt::Key_Q) << ctrl;
+    QTest::newRow("Ctrl+I Init") << "MenuInit" << int(Qt::Key_I) << ctrl;
+    QTest::newRow("Ctrl+M favourites") << "MenuFav" << int(Qt::Key_M) << ctrl;
+    QTest::newRow("Ctrl+Alt+A Velmundo") << "MenuServerVelmundo" << int(Qt::Key_A) << ctrlAlt;
+    QTest::newRow("Ctrl+Alt+B Beam_DX") << "menuServerBeamDX" << int(Qt::Key_B) << ctrlAlt;
+    QTest::newRow("Ctrl+Alt+N N1MM") << "MenuServerN1MM" << int(Qt::Key_N) << ctrlAlt;
+    QTest::newRow("Ctrl+E English") << "MenuEnglish" << int(Qt::Key_E) << ctrl;
+    QTest::newRow("Ctrl+F French") << "MenuFrancais" << int(Qt::Key_F) << ctrl;
+    QTest::newRow("F1 help") << "MenuAide" << int(Qt::Key_F1) << Qt::KeyboardModifiers();
+    QTest::newRow("Ctrl+Alt+S diagnostic") << "MenuVoirCommande" << int(Qt::Key_S) << ctrlAlt;
+    QTest::newRow("Ctrl+Num 0 AUTO") << "MenuAuto" << int(Qt::Key_0) << ctrlKeypad;
+    for (int i = 1; i <= 6; ++i) {
+        QTest::addRow("Ctrl+Num %d favourite %d", i, i)
+            << QStringLiteral("MenuFav%1").arg(i) << int(Qt::Key_0 + i) << ctrlKeypad;
+    }
+    QTest::newRow("Ctrl+Num 7 angle") << "MenuAngle" << int(Qt::Key_7) << ctrlKeypad;
+    QTest::newRow("Ctrl+Num 8 LP") << "MenuLP" << int(Qt::Key_8) << ctrlKeypad;
+    QTest::newRow("Ctrl+Num 9 STOP") << "MenuStop" << int(Qt::Key_9) << ctrlKeypad;
+}
+
+void TestMainWindow::shortcuts()
+{
+    QFETCH(QString, name);
+    QFETCH(int, key);
+    QFETCH(Qt::KeyboardModifiers, modifiers);
+    QAction *action = item(name);
+    QVERIFY(action);
+    QSignalSpy triggered(action, &QAction::triggered);
+    QWidget *focused = otherWindow();
+    QVERIFY(focused);
+    QTest::keyClick(focused, Qt::Key(key), modifiers);
+    QCOMPARE(triggered.size(), 1);
+}
+
+void TestMainWindow::keypadDigitsOnly_data()
+{
+    QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
+    QTest::newRow("Ctrl with a digit of the main row") << Qt::KeyboardModifiers(Qt::ControlModifier);
+    QTest::newRow("a keypad digit without Ctrl") << Qt::KeyboardModifiers(Qt::KeypadModifier);
+}
+
+void TestMainWindow::keypadDigitsOnly()
+{
+    QFETCH(Qt::KeyboardModifiers, modifiers);
+    QSignalSpy favourite(window->MenuFav1, &QAction::triggered);
+    QSignalSpy stop(window->MenuStop, &QAction::triggered);
+    QWidget *focused = otherWindow();
+    QVERIFY(focused);
+    QTest::keyClick(focused, Qt::Key_1, modifiers);
+    QTest::keyClick(focused, Qt::Key_9, modifiers);
+    QCOMPARE(favourite.size(), 0);
+    QCOMPARE(stop.size(), 0);
+}
+
+void TestMainWindow::shortcutsBeatTheFocusedControl()
+{
+    window->MenuFrancaisClick();
+    auto *edit = new GreedyEdit;
+    QVERIFY(otherWindow(edit));
+    QCOMPARE(QApplication::focusWidget(), edit);
+    QTest::keyClick(edit, Qt::Key_E, Qt::ControlModifier);
+    QVERIFY(window->MenuEnglish->isChecked());
+    QCOMPARE(window->MenuQuitter->text(), QStringLiteral("Quit"));
+    // Keys that are no shortcut still reach the control.
+    QTest::keyClicks(edit, QStringLiteral("ab"));
+    QCOMPARE(edit->text(), QStringLiteral("ab"));
+}
+
+void TestMainWindow::languageTexts_data()
+{
+    QTest::addColumn<bool>("french");
+    QTest::addColumn<QStringList>("captions");
+    QTest::addColumn<QStringList>("messages");
+    QTest::newRow("French")
+        << true
+        << QStringList({"Quitter", "Init", "Mes Favoris", "Azimut", "Serveur (Velmundo)", "Langue", "?",
+                        "Aide", "A propos de Torvanel"})
+        << QStringList({QString::fromUtf8("Ne peut créer Torvanel.ini"), QString::fromUtf8("ARSWIN doit s'exécuter !"),
+                        QString::fromUtf8("Le pilote du port parallèle (ppdev) n'est pas disponible.\r\n"
+                                          "Il est nécessaire lors du contrôle d'un port LPT.\r\n"
+                                          "SVP charger ppdev et donner accès à /dev/parport*\r\n"
+                                          "et redémarrez TORVANEL.")});
+    QTest::newRow("English after French")
+        << false
+        << QStringList({"Quit", "Init", "My Favourites", "Azimuth", "Server (Velmundo)", "Language", "?",
+                        "Help", "About Torvanel"})
+        << QStringList({"Can't create Torvanel.ini", "ARSWIN must be running !",
+                        "Parallel port driver (ppdev) is not available.\r\n"
+                        "It is mandatory when controling an LPT port.\r\n"
+                        "Please load ppdev and give your user access to /dev/parport*\r\n"
+                        "and restart TORVANEL."});
+}
+
+void TestMainWindow::languageTexts()
+{
+    QFETCH(bool, french);
+    QFETCH(QStringList, captions);
+    QFETCH(QStringList, messages);
+    window->MenuFrancais->trigger();
+    if (!french)
+        window->MenuEnglish->trigger();
+    QCOMPARE(window->MenuFrancais->isChecked(), french);
+    QCOMPARE(window->MenuEnglish->isChecked(), !french);
+    QCOMPARE(window->language(), french ? languages::Language::French : languages::Language::English);
+    QStringList shown;
+    for (QAction *action : window->menuBar()->actions())
+        shown << action->text();
+    shown << window->MenuAide->text() << window->MenuAPropos->text();
+    QCOMPARE(shown, captions);
+    // These are the same in both languages.
+    QCOMPARE(window->MenuEnglish->text(), QStringLiteral("English"));
+    QCOMPARE(window->MenuFrancais->text(), QString::fromUtf8("Français"));
+    QCOMPARE(window->MenuServerN1MM->text(), QStringLiteral("N1MM Logger"));
+    QCOMPARE(window->ButtonTrack->text(), QStringLiteral("MAN"));
+    const Settings &s = settings();
+    QCOMPARE(QStringList({s.MsgCannotCreateConfig, s.MsgArswinNotRunning, s.MsgPortDriverMissing}), messages);
+}
+
+void TestMainWindow::serverCaptionFollowsLanguage_data()
+{
+    QTest::addColumn<QString>("server");
+    QTest::addColumn<QString>("before");
+    QTest::addColumn<bool>("french");
+    QTest::addColumn<QString>("after");
+    QTest::newRow("Velmundo to French drops the accelerator")
+        << "MenuServerVelmundo" << "&Server (Velmundo)" << true << "Serveur (Velmundo)";
+    QTest::newRow("Beam_DX to French") << "menuServerBeamDX" << "&Server (Beam_DX)" << true << "Serveur (Beam_DX)";
+    QTest::newRow("Beam_DX to English") << "menuServerBeamDX" << "&Serveur (Beam_DX)" << false << "Server (Beam_DX)";
+    QTest::newRow("N1MM to French") << "MenuServerN1MM" << "Server (N1MM)" << true << "Serveur (N1MM)";
+    QTest::newRow("N1MM back to English") << "MenuServerN1MM" << "Serveur (N1MM)" << false << "Server (N1MM)";
+}
+
+void TestMainWindow::serverCaptionFollowsLanguage()
+{
+    QFETCH(QString, server);
+    QFETCH(QString, before);
+    QFETCH(bool, french);
+    QFETCH(QString, after);
+    if (!french)
+        window->MenuFrancaisClick();
+    // As the server's own handler leaves it.
+    item(server)->setChecked(true);
+    window->MenuServer->setTitle(before);
+    if (french)
+        window->MenuFrancaisClick();
+    else
+        window->MenuEnglishClick();
+    QCOMPARE(window->MenuServer->title(), after);
+}
+
+void TestMainWindow::diagnosticControls()
+{
+    QList<QWidget *> diagnostic = {window->LabelEtatInterface, window->Label1, window->EditdataString};
+    for (QWidget *widget : diagnostic)
+        QVERIFY(!widget->isVisible());
+    QWidget *focused = otherWindow();
+    QVERIFY(focused);
+    QTest::keyClick(focused, Qt::Key_S, Qt::ControlModifier | Qt::AltModifier);
+    for (QWidget *widget : diagnostic)
+        QVERIFY(widget->isVisible());
+    QCOMPARE(window->LabelEtatInterface->text(), QStringLiteral("commande"));
+    QCOMPARE(window->Label1->text(), QStringLiteral("Defaultport "));
+    QCOMPARE(window->EditdataString->text(), QStringLiteral("DataString"));
+}
+
+void TestMainWindow::manualItemPressesMan()
+{
+    QVERIFY(window->MenuManuel->shortcut().isEmpty());
+    QSignalSpy pressed(window->ButtonTrack, &QPushButton::clicked);
+    window->MenuManuel->trigger();
+    QCOMPARE(pressed.size(), 1);
+}
+
+void TestMainWindow::needle_data()
+{
+    QTest::addColumn<int>("azimuth");
+    QTest::newRow("north at start") << 0;
+    QTest::newRow("north-east") << 45;
+    QTest::newRow("east") << 90;
+    QTest::newRow("south") << 180;
+    QTest::newRow("west") << 270;
+    QTest::newRow("north-west") << 315;
+}
+
+void TestMainWindow::needle()
+{
+    QFETCH(int, azimuth);
+    window->UpDownAzi->setPosition(azimuth);
+    const QImage drawn = window->Image1->pixmap().toImage();
+    const QImage clean = window->Image2->pixmap().toImage();
+    QCOMPARE(drawn.size(), QSize(68, 68));
+    const QPointF centre = dial::Centre;
+    const QPointF end = dial::needleEnd(azimuth);
+    int red = 0;
+    bool nearEnd = false;
+    for (int y = 0; y < 68; ++y) {
+        for (int x = 0; x < 68; ++x) {
+            const QPointF pixel(x, y);
+            const double distance = distanceToSegment(pixel, centre, end);
+            if (drawn.pixelColor(x, y) == needleColour) {
+                ++red;
+                QVERIFY2(distance <= 2, qPrintable(QStringLiteral("red at (%1, %2)").arg(x).arg(y)));
+                nearEnd = nearEnd || QLineF(pixel, end).length() <= 1;
+            } else if (distance > 2) {
+                QCOMPARE(drawn.pixel(x, y), clean.pixel(x, y));
+            }
+        }
+    }
+    QVERIFY(nearEnd);
+    // Two pixels wide along its 22 pixels.
+    QVERIFY2(red >= 40, qPrintable(QString::number(red)));
+    const QPointF middle = (centre + end) / 2;
+    QCOMPARE(drawn.pixelColor(middle.toPoint()), needleColour);
+}
+
+void TestMainWindow::redrawLeavesNoTrace()
+{
+    window->UpDownAzi->setPosition(90);
+    const QImage first = window->Image1->pixmap().toImage();
+    window->UpDownAzi->setPosition(200);
+    QVERIFY(window->Image1->pixmap().toImage() != first);
+    window->UpDownAzi->setPosition(90);
+    QCOMPARE(window->Image1->pixmap().toImage(), first);
+    window->cadran();
+    QCOMPARE(window->Image1->pixmap().toImage(), first);
+}
+
+void TestMainWindow::lampsAreTransparent()
+{
+    for (QLabel *lamp : {window->ImageLEDOff, window->ImageLedOn}) {
+        const QImage picture = lamp->pixmap().toImage();
+        QCOMPARE(picture.size(), QSize(30, 30));
+        QCOMPARE(qAlpha(picture.pixel(0, 29)), 0);
+        QCOMPARE(qAlpha(picture.pixel(29, 0)), 0);
+        QCOMPARE(qAlpha(picture.pixel(15, 15)), 255);
+    }
+    const QColor off = window->ImageLEDOff->pixmap().toImage().pixelColor(18, 18);
+    const QColor on = window->ImageLedOn->pixmap().toImage().pixelColor(18, 18);
+    QVERIFY(on.red() > off.red());
+    QCOMPARE(on.green(), 0);
+    QCOMPARE(off.green(), 0);
+    // The dial is opaque.
+    QCOMPARE(qAlpha(window->Image2->pixmap().toImage().pixel(0, 67)), 255);
+}
+
+void TestMainWindow::title()
+{
+    TForm1 fresh;
+    QCOMPARE(fresh.windowTitle(), QStringLiteral("TORVANEL"));
+    Settings &s = settings();
+    s.Activated = false;
+    s.ANT = GS232;
+    s.PORT_GS232 = 2;
+    s.PARKING = GS232 + 1;
+    s.AZIMUT_PARKING = 180;
+    fresh.FormActivate();
+    QCOMPARE(fresh.windowTitle(), QString::fromUtf8("TORVANEL V2.4.1[DX] - GS232 / COM3 / 4800 / Parking=180°"));
+    s.ANT = NoInterface;
+    fresh.titre();
+    QCOMPARE(fresh.windowTitle(), QStringLiteral("TORVANEL V2.4.1[DX]"));
+}
+
+QTEST_MAIN(TestMainWindow)
+#include "test_main_window.moc"

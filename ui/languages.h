@@ -1,0 +1,25 @@
+#pragma once
+
+#include <optional>
+#include <QString>
+
+struct Settings;
+
+// The texts of the main window and the shared messages in English and French.
+namespace languages {
+
+enum class Language { English, French };
+enum class Server { Velmundo, BeamDX, N1mm };
+
+// The main window's captions that follow the language.
+enum class Caption { Quit, Favourites, Azimuth, Language, About, Help };
+
+QString caption(Caption item, Language language);
+
+// "Server", or "Server (Velmundo)" when a server is chosen; without an accelerator.
+QString serverMenuCaption(Language language, std::optional<Server> chosen);
+
+// Sets the messages that other windows show in the current language.
+void setSharedMessages(Settings &s, Language language);
+
+} // namespace languages
