@@ -15,7 +15,7 @@
 #include "ui/up_down.h"
 #include "widgets/lcd99.h"
 
-// The real main window under the offscreen platform: layout, menus and their shortcuts from
+// The real main window under the offscreen platform: window geometry, menus and their shortcuts from
 // another window of the program, both languages, the dial's needle and the title.
 class TestMainWindow : public QObject
 {
@@ -23,10 +23,8 @@ class TestMainWindow : public QObject
 private slots:
     void init();
     void cleanup();
-    void layout_data();
-    void layout();
     void windowGeometry();
-    void menuBarOrder();
+    void radioGroups();
     void shortcuts_data();
     void shortcuts();
     void keypadDigitsOnly_data();
@@ -45,7 +43,6 @@ private slots:
     void title();
 
 private:
-    QWidget *control(const QString &name) const;
     QAction *item(const QString &name) const { return window->findChild<QAction *>(name); }
     // A plain top-level window of the program, shown and active.
     QWidget *otherWindow(QWidget *focused = nullptr);
@@ -100,23 +97,6 @@ void TestMainWindow::cleanup()
     delete recorder;
 }
 
-QWidget *TestMainWindow::control(const QString &name) const
-{
-    const QHash<QString, QWidget *> controls = {
-        {"Image1", window->Image1},         {"Image2", window->Image2},
-        {"PanelLampe", window->PanelLampe}, {"LCDAzi", window->LCDAzi},
-        {"EditAzimut", window->EditAzimut}, {"UpDownAzi", window->UpDownAzi},
-        {"ButtonTrack", window->ButtonTrack}, {"BitBtnAuto", window->BitBtnAuto},
-        {"BitBtnStop", window->BitBtnStop}, {"BitBtnLP", window->BitBtnLP},
-        {"ImageLEDOff", window->ImageLEDOff}, {"ImageLedOn", window->ImageLedOn},
-        {"Button1", window->Button1},       {"Button2", window->Button2},
-        {"Button3", window->Button3},       {"Button4", window->Button4},
-        {"Button5", window->Button5},       {"Button6", window->Button6},
-        {"LabelEtatInterface", window->LabelEtatInterface},
-        {"EditdataString", window->EditdataString}, {"Label1", window->Label1}};
-    return controls.value(name);
-}
-
 QWidget *TestMainWindow::otherWindow(QWidget *focused)
 {
     other = new QWidget;
@@ -130,54 +110,6 @@ QWidget *TestMainWindow::otherWindow(QWidget *focused)
     if (!QTest::qWaitForWindowActive(other))
         return nullptr;
     return other;
-}
-
-void TestMainWindow::layout_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<bool>("onPanel");
-    QTest::addColumn<QRect>("geometry"); // an empty size: only the position is fixed
-    QTest::addColumn<bool>("visible");
-    auto row = [](const char *name, bool onPanel, QRect geometry, bool visible = true) {
-        QTest::newRow(name) << QString::fromLatin1(name) << onPanel << geometry << visible;
-    };
-    row("Image1", false, {8, -2, 68, 67});
-    row("Image2", false, {8, 2, 68, 68}, false);
-    row("PanelLampe", false, {82, 2, 361, 45});
-    row("LCDAzi", true, {8, 6, 92, 35});
-    row("EditAzimut", true, {54, 6, 49, 36});
-    row("UpDownAzi", true, {103, 6, 37, 36});
-    row("ButtonTrack", true, {141, 5, 42, 36});
-    row("BitBtnAuto", true, {183, 5, 42, 36});
-    row("BitBtnStop", true, {225, 5, 42, 36});
-    row("BitBtnLP", true, {267, 5, 42, 36});
-    row("ImageLEDOff", true, {319, 7, 31, 31});
-    row("ImageLedOn", true, {319, 7, 31, 31}, false);
-    row("Button1", false, {88, 50, 57, 17});
-    row("Button2", false, {144, 50, 57, 17});
-    row("Button3", false, {200, 50, 57, 17});
-    row("Button4", false, {256, 50, 57, 17});
-    row("Button5", false, {312, 50, 57, 17});
-    row("Button6", false, {368, 50, 57, 17});
-    row("LabelEtatInterface", false, {8, 87, 0, 0}, false);
-    row("EditdataString", false, {8, 104, 369, 21}, false);
-    row("Label1", false, {128, 88, 0, 0}, false);
-}
-
-void TestMainWindow::layout()
-{
-    QFETCH(QString, name);
-    QFETCH(bool, onPanel);
-    QFETCH(QRect, geometry);
-    QFETCH(bool, visible);
-    QWidget *widget = control(name);
-    QVERIFY(widget);
-    QCOMPARE(widget->parentWidget(), onPanel ? static_cast<QWidget *>(window->PanelLampe) : window->centralWidget());
-    if (geometry.size().isEmpty())
-        QCOMPARE(widget->pos(), geometry.topLeft());
-    else
-        QCOMPARE(widget->geometry(), geometry);
-    QCOMPARE(widget->isVisible(), visible);
 }
 
 void TestMainWindow::windowGeometry()
@@ -197,33 +129,19 @@ void TestMainWindow::windowGeometry()
     QCOMPARE(settings().FavouriteButtons[0], window->Button1);
 }
 
-void TestMainWindow::menuBarOrder()
+void TestMainWindow::radioGroups()
 {
-    QStringList bar;
-    for (QAction *action : window->menuBar()->actions())
-        bar << action->text();
-    QCOMPARE(bar, QStringList({"Quit", "Init", "My Favourites", "Azimuth", "Server", "Language", "?"}));
-    auto captions = [](QMenu *menu) {
-        QStringList texts;
-        for (QAction *action : menu->actions())
-            texts << action->text();
-        return texts;
-    };
-    QCOMPARE(captions(window->MenuServer), QStringList({"Velmundo", "Beam_DX", "N1MM Logger"}));
-    QCOMPARE(captions(window->MenuLangue), QStringList({"English", QString::fromUtf8("Français")}));
-    QCOMPARE(captions(window->MenuHelp), QStringList({"Help", "About Torvanel"}));
-    QCOMPARE(window->Menuscaches->title(), QString::fromUtf8("Menus  cachés"));
-    QCOMPARE(captions(window->Menuscaches),
-             QString::fromUtf8("Voir Commande (caché)|MAN (caché)|Auto (caché)|Stop (caché)|LP (caché)|"
-                               "Angle (caché)|Fav1 (caché)|Fav2 (caché)|Fav3 (caché)|Fav4 (caché)|"
-                               "Fav5 (caché)|Fav6 (caché)").split('|'));
     QVERIFY(window->MenuServerVelmundo->isChecked());
     QVERIFY(window->MenuEnglish->isChecked());
-    // Radio groups: checking one item unchecks the others.
     window->MenuServerN1MM->trigger();
-    QVERIFY(!window->MenuServerVelmundo->isChecked());
-    QVERIFY(!window->menuServerBeamDX->isChecked());
-    QVERIFY(window->MenuServerN1MM->isChecked());
+    window->MenuFrancais->trigger();
+    QCOMPARE(QList<bool>({window->MenuServerVelmundo->isChecked(), window->menuServerBeamDX->isChecked(),
+                          window->MenuServerN1MM->isChecked()}),
+             QList<bool>({false, false, true}));
+    QVERIFY(!window->MenuEnglish->isChecked());
+    // Choosing the checked item again keeps it checked.
+    window->MenuFrancais->trigger();
+    QVERIFY(window->MenuFrancais->isChecked());
 }
 
 void TestMainWindow::shortcuts_data()
