@@ -5,6 +5,7 @@ int main(int argc, char **argv)
 {
     TorvanelApplication application(argc, argv);
     TForm1 mainWindow;
+    mainWindow.createSmallWindows();
     mainWindow.show();
     return application.exec();
 }

@@ -13,6 +13,8 @@
 #include "app/settings.h"
 #include "app/title.h"
 #include "platform/error.h"
+#include "sources/angle_window.h"
+#include "sources/favourites.h"
 #include "ui/pictures.h"
 #include "ui/up_down.h"
 #include "ui/wrapping_button.h"
@@ -191,6 +193,7 @@ void TForm1::FormActivate()
         return;
     titre();
     s.Activated = true;
+    focusAngleWindow();
 }
 
 void TForm1::closeEvent(QCloseEvent *event)
@@ -204,6 +207,9 @@ void TForm1::closeEvent(QCloseEvent *event)
 
 void TForm1::FormClose()
 {
+    // An editor left open would lose its edits: closing the program closes it too.
+    if (FormFav && FormFav->isVisible())
+        FormFav->FormClose();
     Stop_Track();
 }
 
@@ -219,8 +225,8 @@ void TForm1::titre()
 
 void TForm1::focusAngleWindow()
 {
-    if (angleWindow && angleWindow->isVisible()) {
-        angleWindow->activateWindow();
-        angleWindow->setFocus();
+    if (FormAngle && FormAngle->isVisible()) {
+        FormAngle->activateWindow();
+        FormAngle->EditAngle->setFocus();
     }
 }

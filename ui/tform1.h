@@ -12,6 +12,9 @@ class QLineEdit;
 class QMenu;
 class QPushButton;
 class QTimer;
+class TFormAngle;
+class TFormFav;
+class TFormInfo;
 class TLCD99;
 class UpDown;
 
@@ -62,6 +65,19 @@ public:
     bool autoOn() const;
     // Gives the angle window the keyboard focus when it is visible.
     void focusAngleWindow();
+
+    // Favourites, angle window, about box and help. The about box, the favourites editor and
+    // the angle window are made after the main window, in that order.
+    void createSmallWindows();
+    // Button1MouseUp .. Button6MouseUp, Button1KeyPress .. Button6KeyPress and
+    // MenuFav1Click .. MenuFav6Click, for favourites 0 to 5.
+    void FavouriteButtonMouseUp(int favourite, Qt::MouseButton button);
+    void FavouriteButtonKeyPress(int favourite, int key);
+    void MenuFavNumberClick(int favourite);
+    void MenuFavClick();
+    void MenuAngleClick();
+    void MenuAideClick();
+    void MenuAProposClick();
 
     DriverTable drivers;
 
@@ -118,7 +134,9 @@ public:
     QAction *MenuFav4;
     QAction *MenuFav5;
     QAction *MenuFav6;
-    QWidget *angleWindow = nullptr;
+    TFormInfo *FormInfo = nullptr;
+    TFormFav *FormFav = nullptr;
+    TFormAngle *FormAngle = nullptr;
 
 protected:
     void showEvent(QShowEvent *event) override;

@@ -1,0 +1,77 @@
+#include "sources/angle_window.h"
+
+#include <QKeyEvent>
+#include <QLineEdit>
+
+#include "platform/error.h"
+#include "platform/ui_services.h"
+#include "sources/whole_number.h"
+
+TFormAngle::TFormAngle(QWidget *parent, AzimuthInput mainWindow)
+    : QWidget(parent, Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint
+                          | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
+      mainWindow(std::move(mainWindow))
+{
+    setObjectName(QStringLiteral("FormAngle"));
+    setWindowTitle(QStringLiteral("Angle"));
+    setFixedSize(117, 83);
+    move(485, 116);
+    EditAngle = new QLineEdit(QStringLiteral("0"), this);
+    EditAngle->setObjectName(QStringLiteral("EditAngle"));
+    EditAngle->setGeometry(8, 8, 89, 52);
+    EditAngle->setFont(QFont(QStringLiteral("Arial"), 28, QFont::Bold));
+    EditAngle->setMaxLength(3);
+    EditAngle->installEventFilter(this);
+}
+
+bool TFormAngle::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == EditAngle && event->type() == QEvent::KeyPress) {
+        bool taken = false;
+        platform::guarded([&] { taken = EditAngleKeyDown(static_cast<QKeyEvent *>(event)->key()); });
+        return taken;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+bool TFormAngle::EditAngleKeyDown(int key)
+{
+    if (key != Qt::Key_Return && key != Qt::Key_Enter)
+        return false;
+    Traiter();
+    return true;
+}
+
+void TFormAngle::Traiter()
+{
+    const std::optional<int> number = wholeNumber(EditAngle->text());
+    // Unlike the logger's requests, 360 is refused here.
+    if (!number || *number < 0 || *number > 359) {
+        refuse();
+        return;
+    }
+    const int azimuth = *number;
+    EditAngle->selectAll();
+    SkipAngleEcho = true;
+    mainWindow.setPosition(azimuth);
+    SkipAngleEcho = false;
+    if (mainWindow.autoOn())
+        mainWindow.track();
+}
+
+void TFormAngle::refuse()
+{
+    platform::ui().beep(platform::Beep::Default);
+    EditAngle->setText(QStringLiteral("0"));
+    EditAngle->selectAll();
+}
+
+void TFormAngle::echo(int azimuth)
+{
+    if (SkipAngleEcho) {
+        SkipAngleEcho = false;
+        return;
+    }
+    EditAngle->setText(QString::number(azimuth));
+    EditAngle->selectAll();
+}

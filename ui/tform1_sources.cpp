@@ -1,0 +1,134 @@
+// The main window's favourites, angle window, about box and help.
+#include "ui/tform1.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPushButton>
+
+#include "app/settings.h"
+#include "platform/error.h"
+#include "platform/ui_services.h"
+#include "sources/angle_window.h"
+#include "sources/favourites.h"
+#include "ui/about.h"
+#include "ui/up_down.h"
+
+namespace {
+
+// Hands the mouse releases and key presses of the favourite buttons to the main window; the
+// buttons keep their own handling of the events.
+class FavouriteButtonEvents : public QObject
+{
+public:
+    FavouriteButtonEvents(TForm1 *window, int favourite) : QObject(window), window(window), favourite(favourite) {}
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::MouseButtonRelease) {
+            const auto button = static_cast<QMouseEvent *>(event)->button();
+            platform::guarded([&] { window->FavouriteButtonMouseUp(favourite, button); });
+        } else if (event->type() == QEvent::KeyPress) {
+            const int key = static_cast<QKeyEvent *>(event)->key();
+            platform::guarded([&] { window->FavouriteButtonKeyPress(favourite, key); });
+        }
+        return false;
+    }
+
+private:
+    TForm1 *window;
+    int favourite;
+};
+
+// Shows a secondary window, or brings it forward when it is already shown.
+void bringForward(QWidget *window)
+{
+    if (window->isMinimized())
+        window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+
+} // namespace
+
+void TForm1::createSmallWindows()
+{
+    Settings &s = settings();
+    FormInfo = new TFormInfo(this);
+    FormFav = new TFormFav(this, [this] { return language() == languages::Language::French; });
+    FormAngle = new TFormAngle(this, {[this](int azimuth) { UpDownAzi->setPosition(azimuth); },
+                                      [this] { return autoOn(); }, [this] { ButtonTrackClick(); }});
+
+    QPushButton *const buttons[] = {Button1, Button2, Button3, Button4, Button5, Button6};
+    QAction *const items[] = {MenuFav1, MenuFav2, MenuFav3, MenuFav4, MenuFav5, MenuFav6};
+    for (int favourite = 0; favourite < 6; ++favourite) {
+        buttons[favourite]->installEventFilter(new FavouriteButtonEvents(this, favourite));
+        connect(items[favourite], &QAction::triggered, this,
+                [this, favourite] { platform::guarded([=, this] { MenuFavNumberClick(favourite); }); });
+    }
+    connectItem(MenuFav, &TForm1::MenuFavClick);
+    connectItem(MenuAzimut, &TForm1::MenuAngleClick);
+    connectItem(MenuAngle, &TForm1::MenuAngleClick);
+    connectItem(MenuAide, &TForm1::MenuAideClick);
+    connectItem(MenuAPropos, &TForm1::MenuAProposClick);
+
+    // Where the angle window was at the last exit; 0 leaves it where it was designed.
+    if (s.WATOP != 0)
+        FormAngle->move(FormAngle->x(), s.WATOP);
+    if (s.WALEFT != 0)
+        FormAngle->move(s.WALEFT, FormAngle->y());
+    if (s.WANGLE == 1)
+        FormAngle->show();
+}
+
+void TForm1::FavouriteButtonMouseUp(int favourite, Qt::MouseButton button)
+{
+    if (button == Qt::RightButton)
+        MenuFavClick();
+    else
+        UpDownAzi->setPosition(settings().FAVAZ.at(favourite));
+}
+
+void TForm1::FavouriteButtonKeyPress(int favourite, int key)
+{
+    if (key == Qt::Key_Space)
+        UpDownAzi->setPosition(settings().FAVAZ.at(favourite));
+}
+
+void TForm1::MenuFavNumberClick(int favourite)
+{
+    FavouriteButtonMouseUp(favourite, Qt::LeftButton);
+}
+
+void TForm1::MenuFavClick()
+{
+    bringForward(FormFav);
+}
+
+void TForm1::MenuAngleClick()
+{
+    bringForward(FormAngle);
+}
+
+void TForm1::MenuAideClick()
+{
+    QString directory = settings().ExeDir;
+    if (directory.isEmpty())
+        directory = QCoreApplication::applicationDirPath();
+    if (!directory.endsWith(QLatin1Char('/')))
+        directory += QLatin1Char('/');
+    const bool french = language() == languages::Language::French;
+    // What the desktop makes of a missing page is its own business.
+    platform::ui().open(directory + (french ? QStringLiteral("torvanel_fr.htm") : QStringLiteral("torvanel_en.htm")));
+}
+
+void TForm1::MenuAProposClick()
+{
+    FormInfo->Label1->setText(QStringLiteral("TORVANEL") + settings().VersionText + QStringLiteral("[DX]"));
+    bringForward(FormInfo);
+}
