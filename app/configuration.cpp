@@ -1,0 +1,612 @@
+#include "app/configuration.h"
+
+#include <cmath>
+#include <limits>
+#include <optional>
+#include <QHash>
+#include <QLocale>
+
+#include "app/codepage.h"
+
+namespace configuration {
+
+namespace {
+
+enum class Kind {
+    Header,
+    Section,
+    Language,
+    Auto,
+    Server,
+    PortN1mm,
+    AntN1mm,
+    Ant,
+    Lpt,
+    Stop,
+    Step,
+    Calibration,
+    Port,
+    Baud,
+    Offset,
+    ElevationSuffix,
+    TrakBoxHost,
+    Movenow,
+    ParkingAzimuth,
+    Parking,
+    Jingle,
+    MainWindow,
+    AngleWindow,
+    AngleWindowVisible,
+    Angle,
+    FavouriteAzimuth,
+    FavouriteName,
+};
+
+// One line of the file, in the writer's order; the reader finds it by its key.
+struct Line {
+    const char *key; // without the "="; a section's name
+    Kind kind;
+    int index = -1; // the interface, WindowMeasure or favourite the line belongs to
+    int Settings::*integer = nullptr;
+    long double Settings::*real = nullptr;
+    BaudSetting Settings::*baud = nullptr;
+};
+
+constexpr Line section(const char *name)
+{
+    return {name, Kind::Section};
+}
+constexpr Line plain(const char *key, Kind kind, int index = -1)
+{
+    return {key, kind, index};
+}
+constexpr Line integer(const char *key, Kind kind, int Settings::*member, int index = -1)
+{
+    return {key, kind, index, member};
+}
+constexpr Line real(const char *key, Kind kind, long double Settings::*member)
+{
+    return {key, kind, -1, nullptr, member};
+}
+constexpr Line baud(const char *key, BaudSetting Settings::*member, int rotatorInterface)
+{
+    return {key, Kind::Baud, rotatorInterface, nullptr, nullptr, member};
+}
+constexpr int measure(WindowMeasure which)
+{
+    return int(which);
+}
+
+constexpr Line lines[] = {
+    plain("", Kind::Header),
+    plain("LANGUAGE", Kind::Language),
+    plain("AUTO", Kind::Auto),
+    plain("SERVER", Kind::Server),
+    plain("PORTN1MM", Kind::PortN1mm),
+    plain("ANTN1MM", Kind::AntN1mm),
+    plain("ANT", Kind::Ant),
+
+    section("POURSAT"),
+    integer("LPT_POURSAT", Kind::Lpt, &Settings::LPT_POURSAT, PourSat),
+    integer("STOP_POURSAT", Kind::Stop, &Settings::STOP_POURSAT),
+    integer("STEP_POURSAT", Kind::Step, &Settings::STEP_POURSAT),
+    real("CALAZ_POURSAT", Kind::Calibration, &Settings::CALAZ_POURSAT),
+    real("ZERO_POURSAT", Kind::Calibration, &Settings::ZERO_POURSAT),
+
+    section("FODTRACK"),
+    integer("LPT_FODTRACK", Kind::Lpt, &Settings::LPT_FODTRACK, FODTrack),
+    integer("STOP_FODTRACK", Kind::Stop, &Settings::STOP_FODTRACK),
+    integer("STEP_FODTRACK", Kind::Step, &Settings::STEP_FODTRACK),
+    real("CALAZ_FODTRACK", Kind::Calibration, &Settings::CALAZ_FODTRACK),
+    real("ZERO_FODTRACK", Kind::Calibration, &Settings::ZERO_FODTRACK),
+
+    section("EA4TX"),
+    integer("STOP_EA4TX", Kind::Stop, &Settings::STOP_EA4TX),
+    integer("STEP_EA4TX", Kind::Step, &Settings::STEP_EA4TX),
+
+    section("GS-232"),
+    integer("PORT_GS232", Kind::Port, &Settings::PORT_GS232, GS232),
+    baud("BAUD_GS232", &Settings::BAUD_GS232, GS232),
+    integer("STOP_GS232", Kind::Stop, &Settings::STOP_GS232),
+    integer("STEP_GS232", Kind::Step, &Settings::STEP_GS232),
+    integer("AZOFFSET_GS", Kind::Offset, &Settings::AZOFFSET_GS),
+    plain("EL_GS232", Kind::ElevationSuffix),
+
+    section("EASYCOMM"),
+    integer("PORT_EASYCOMM", Kind::Port, &Settings::PORT_EASYCOMM, EasyComm),
+    baud("BAUD_EASYCOMM", &Settings::BAUD_EASYCOMM, EasyComm),
+    integer("STOP_EASYCOMM", Kind::Stop, &Settings::STOP_EASYCOMM),
+    integer("AZOFFSET_EASY", Kind::Offset, &Settings::AZOFFSET_EASY),
+    integer("STEP_EASYCOMM", Kind::Step, &Settings::STEP_EASYCOMM),
+
+    section("DCU-1"),
+    integer("PORT_DCU1", Kind::Port, &Settings::PORT_DCU1, DCU1),
+    baud("BAUD_DCU1", &Settings::BAUD_DCU1, DCU1),
+    integer("STOP_DCU1", Kind::Stop, &Settings::STOP_DCU1),
+    integer("AZOFFSET_DCU1", Kind::Offset, &Settings::AZOFFSET_DCU1),
+    integer("STEP_DCU1", Kind::Step, &Settings::STEP_DCU1),
+
+    section("PROSISTEL"),
+    integer("PORT_PROSISTEL", Kind::Port, &Settings::PORT_PROSISTEL, ProSisTel),
+    integer("STOP_PROSISTEL", Kind::Stop, &Settings::STOP_PROSISTEL),
+    integer("AZOFFSET_PROSISTEL", Kind::Offset, &Settings::AZOFFSET_PROSISTEL),
+    integer("STEP_PROSISTEL", Kind::Step, &Settings::STEP_PROSISTEL),
+
+    section("TRAKBOX"),
+    integer("PORT_TRAKBOX", Kind::Port, &Settings::PORT_TRAKBOX, TrakBox),
+    baud("BAUD_TRAKBOX", &Settings::BAUD_TRAKBOX, TrakBox),
+    integer("AZOFFSET_TKB", Kind::Offset, &Settings::AZOFFSET_TKB),
+    integer("STEP_TRAKBOX", Kind::Step, &Settings::STEP_TRAKBOX),
+    plain("TKB_HOST", Kind::TrakBoxHost),
+
+    section("M2ORION"),
+    integer("PORT_M2ORION", Kind::Port, &Settings::PORT_M2ORION, M2Orion),
+    integer("STOP_M2ORION", Kind::Stop, &Settings::STOP_M2ORION),
+    integer("AZOFFSET_M2ORION", Kind::Offset, &Settings::AZOFFSET_M2ORION),
+    integer("STEP_M2ORION", Kind::Step, &Settings::STEP_M2ORION),
+
+    section("EGIS"),
+    integer("PORT_EGIS", Kind::Port, &Settings::PORT_EGIS, EGIS),
+    integer("STOP_EGIS", Kind::Stop, &Settings::STOP_EGIS),
+    integer("AZOFFSET_EGIS", Kind::Offset, &Settings::AZOFFSET_EGIS),
+    integer("STEP_EGIS", Kind::Step, &Settings::STEP_EGIS),
+
+    section("KCT"),
+    integer("STOP_KCT", Kind::Stop, &Settings::STOP_KCT),
+    integer("AZOFFSET_KCT", Kind::Offset, &Settings::AZOFFSET_KCT),
+    integer("STEP_KCT", Kind::Step, &Settings::STEP_KCT),
+    plain("MOVENOW", Kind::Movenow),
+
+    // General settings that follow the last section.
+    real("AZIMUT_PARKING", Kind::ParkingAzimuth, &Settings::AZIMUT_PARKING),
+    plain("PARKING", Kind::Parking),
+    plain("JINGLE", Kind::Jingle),
+    integer("WLEFT", Kind::MainWindow, &Settings::WLEFT, measure(WindowMeasure::Left)),
+    integer("WTOP", Kind::MainWindow, &Settings::WTOP, measure(WindowMeasure::Top)),
+    integer("WWIDTH", Kind::MainWindow, &Settings::WWIDTH, measure(WindowMeasure::Width)),
+    integer("WHEIGHT", Kind::MainWindow, &Settings::WHEIGHT, measure(WindowMeasure::Height)),
+    integer("WALEFT", Kind::AngleWindow, &Settings::WALEFT, measure(WindowMeasure::Left)),
+    integer("WATOP", Kind::AngleWindow, &Settings::WATOP, measure(WindowMeasure::Top)),
+    integer("WANGLE", Kind::AngleWindowVisible, &Settings::WANGLE),
+    plain("ANGLE", Kind::Angle),
+    plain("FAV1AZ", Kind::FavouriteAzimuth, 0),
+    plain("FAV1TXT", Kind::FavouriteName, 0),
+    plain("FAV2AZ", Kind::FavouriteAzimuth, 1),
+    plain("FAV2TXT", Kind::FavouriteName, 1),
+    plain("FAV3AZ", Kind::FavouriteAzimuth, 2),
+    plain("FAV3TXT", Kind::FavouriteName, 2),
+    plain("FAV4AZ", Kind::FavouriteAzimuth, 3),
+    plain("FAV4TXT", Kind::FavouriteName, 3),
+    plain("FAV5AZ", Kind::FavouriteAzimuth, 4),
+    plain("FAV5TXT", Kind::FavouriteName, 4),
+    plain("FAV6AZ", Kind::FavouriteAzimuth, 5),
+    plain("FAV6TXT", Kind::FavouriteName, 5),
+};
+
+// The settings dialog's limits for the N1MM Logger port and antenna.
+constexpr int largestN1mmPort = 50000;
+constexpr int largestN1mmAntenna = 16;
+
+const QHash<QString, const Line *> &linesByKey()
+{
+    static const QHash<QString, const Line *> keys = [] {
+        QHash<QString, const Line *> table;
+        for (const Line &line : lines) {
+            if (line.kind != Kind::Header && line.kind != Kind::Section)
+                table.insert(QLatin1String(line.key), &line);
+        }
+        return table;
+    }();
+    return keys;
+}
+
+std::optional<int> integerValue(const QString &text)
+{
+    bool ok = false;
+    const int value = text.toInt(&ok);
+    return ok ? std::optional<int>(value) : std::nullopt;
+}
+
+// A float by the current locale's rules. Group separators are refused: under a decimal point,
+// "182,5" would otherwise read as 1825.
+std::optional<long double> floatValue(const QString &text)
+{
+    QLocale locale;
+    locale.setNumberOptions(locale.numberOptions() | QLocale::RejectGroupSeparator);
+    bool ok = false;
+    const double value = locale.toDouble(text, &ok);
+    if (!ok || !std::isfinite(value))
+        return std::nullopt;
+    return value;
+}
+
+bool applyN1mm(const QString &value, QString &text, quint16 &number, int largest)
+{
+    const auto n = integerValue(value);
+    if (!n || *n < 1 || *n > largest)
+        return false;
+    text = value;
+    number = quint16(*n);
+    return true;
+}
+
+// Keeps a flag raised while a call runs, even when the call raises an error.
+class RaisedFlag
+{
+public:
+    explicit RaisedFlag(bool &flag) : flag(flag) { flag = true; }
+    ~RaisedFlag() { flag = false; }
+    RaisedFlag(const RaisedFlag &) = delete;
+    RaisedFlag &operator=(const RaisedFlag &) = delete;
+
+private:
+    bool &flag;
+};
+
+// Applies one value; false when the value does not convert and the line is left out.
+bool apply(const Line &line, const QString &value, Settings &s, ConfigurationTarget &target,
+           StoredChoices &stored)
+{
+    switch (line.kind) {
+    case Kind::Header:
+    case Kind::Section:
+        break;
+    case Kind::Language:
+        if (value == u"ENGLISH")
+            target.applyLanguage(Language::English);
+        else if (value == u"FRENCH")
+            target.applyLanguage(Language::French);
+        break;
+    case Kind::Auto:
+        if (value == u"1")
+            target.pressAuto();
+        break;
+    case Kind::Server:
+        if (value == u"VELMUNDO") {
+            target.selectServer(AzimuthServer::Velmundo);
+        } else if (value == u"BEAMDX") {
+            target.selectServer(AzimuthServer::BeamDX);
+        } else if (value == u"N1MM") {
+            // The listener starts at the first activation, not while the window is created.
+            const RaisedFlag suppress(s.SuppressListenerStart);
+            target.selectServer(AzimuthServer::N1MM);
+        }
+        break;
+    case Kind::PortN1mm:
+        return applyN1mm(value, s.PORTN1MM, s.N1mmPort, largestN1mmPort);
+    case Kind::AntN1mm:
+        return applyN1mm(value, s.ANTN1MM, s.N1mmAntenna, largestN1mmAntenna);
+    case Kind::Ant:
+        s.ANT = stored.ANT = interfaceFromKeyWord(value);
+        break;
+    case Kind::Lpt: {
+        // Only LPT1 to LPT3 exist; anything else would index past the address table.
+        const auto n = integerValue(value);
+        const int port = n && *n >= 1 && *n <= 3 ? *n - 1 : -1;
+        stored.port[line.index] = port;
+        s.*line.integer = !s.PortDriverRequired || s.PortDriverPresent ? port : -1;
+        break;
+    }
+    case Kind::Stop:
+        s.*line.integer = stopSideFromLetter(value);
+        break;
+    case Kind::Step:
+        s.*line.integer = integerValue(value).value_or(1);
+        break;
+    case Kind::Offset:
+        s.*line.integer = integerValue(value).value_or(0);
+        break;
+    case Kind::Calibration: {
+        if (value.isEmpty())
+            break;
+        // With both a comma and a point there is no telling which one separates the decimals.
+        if (value.contains(u',') && value.contains(u'.'))
+            return false;
+        const auto number = floatValue(VeriDec(value));
+        if (!number)
+            return false;
+        s.*line.real = *number;
+        break;
+    }
+    case Kind::Port: {
+        const auto n = integerValue(value);
+        const int port = n && *n >= 1 ? *n - 1 : -1;
+        s.*line.integer = stored.port[line.index] = port;
+        break;
+    }
+    case Kind::Baud: {
+        if (value.isEmpty())
+            break;
+        BaudSetting &baud = s.*line.baud;
+        baud.text = value;
+        const int index = baudIndex(value);
+        if (index >= 0) {
+            baud.BaudIndex = index;
+            target.applyBaud(line.index, index);
+        }
+        break;
+    }
+    case Kind::ElevationSuffix:
+        target.turnOnEL_GS232();
+        break;
+    case Kind::TrakBoxHost:
+        if (value == u"Y")
+            target.turnOnTKB_HOST();
+        break;
+    case Kind::Movenow:
+        s.MOVENOW = value;
+        break;
+    case Kind::ParkingAzimuth: {
+        // Bounded so that every rounding of it to whole degrees fits an int.
+        const auto number = floatValue(value);
+        if (!number || std::fabs(std::nearbyintl(*number)) > std::numeric_limits<int>::max())
+            return false;
+        s.AZIMUT_PARKING = *number;
+        break;
+    }
+    case Kind::Parking: {
+        const int parking = interfaceFromKeyWord(value);
+        if (parking != NoInterface)
+            s.PARKING = parking + 1;
+        break;
+    }
+    case Kind::Jingle:
+        if (value == u"1")
+            s.JINGLE = true;
+        break;
+    case Kind::MainWindow: {
+        const auto n = integerValue(value);
+        if (!n)
+            return false;
+        s.*line.integer = *n;
+        target.moveMainWindow(WindowMeasure(line.index), *n);
+        break;
+    }
+    case Kind::AngleWindow:
+    case Kind::AngleWindowVisible: {
+        const auto n = integerValue(value);
+        if (!n)
+            return false;
+        s.*line.integer = *n;
+        break;
+    }
+    case Kind::Angle: {
+        const auto n = integerValue(value);
+        if (n && *n != 0) {
+            s.ANGLE = value;
+            s.AnglePending = true;
+        }
+        break;
+    }
+    case Kind::FavouriteAzimuth: {
+        const auto n = integerValue(value);
+        if (!n)
+            return false;
+        s.FAVAZ[line.index] = *n;
+        break;
+    }
+    case Kind::FavouriteName:
+        s.FAVTXT[line.index] = value;
+        target.setFavouriteCaption(line.index, value);
+        break;
+    }
+    return true;
+}
+
+QString serverWord(AzimuthServer server)
+{
+    switch (server) {
+    case AzimuthServer::BeamDX:
+        return QStringLiteral("BEAMDX");
+    case AzimuthServer::N1MM:
+        return QStringLiteral("N1MM");
+    case AzimuthServer::Velmundo:
+        break;
+    }
+    return QStringLiteral("VELMUNDO");
+}
+
+// Halves to the even neighbour; the reader keeps AZIMUT_PARKING within the range of an int.
+QString roundedText(long double value)
+{
+    return QString::number(qint64(std::nearbyintl(value)));
+}
+
+QString stripTrailingZeros(QString digits)
+{
+    while (digits.endsWith(u'0'))
+        digits.chop(1);
+    return digits;
+}
+
+} // namespace
+
+QString VeriDec(const QString &text)
+{
+    const qsizetype comma = text.indexOf(u',');
+    const qsizetype point = text.indexOf(u'.');
+    if ((comma < 0) == (point < 0))
+        return text;
+    QString normalised = text;
+    normalised.replace(std::max(comma, point), 1, QLocale().decimalPoint());
+    return normalised;
+}
+
+QString formatFloat(long double value)
+{
+    const double number = double(value);
+    if (number == 0)
+        return QStringLiteral("0");
+    if (!std::isfinite(number))
+        return QString::number(number);
+    // The C locale's "d.dddddde+XX" gives the 7 significant digits, already rounded.
+    const QString scientific = QString::number(std::fabs(number), 'e', 6);
+    const qsizetype e = scientific.indexOf(u'e');
+    const int exponent = scientific.mid(e + 1).toInt();
+    const QString digits = scientific.left(1) + scientific.mid(2, e - 2);
+    const QString sign = number < 0 ? QStringLiteral("-") : QString();
+    const QString separator = QLocale().decimalPoint();
+
+    // Decided on the rounded value, so that what is written reads back and writes the same.
+    if (exponent < -5 || exponent >= 7) {
+        const QString fraction = stripTrailingZeros(digits.mid(1));
+        return sign + digits.left(1) + (fraction.isEmpty() ? QString() : separator + fraction)
+               + u'E' + (exponent < 0 ? QStringLiteral("-") : QString())
+               + QString::number(std::abs(exponent)).rightJustified(3, u'0');
+    }
+    QString whole = QStringLiteral("0");
+    QString fraction;
+    if (exponent >= 0) {
+        whole = digits.left(exponent + 1);
+        fraction = digits.mid(exponent + 1);
+    } else {
+        fraction = QString(-exponent - 1, u'0') + digits;
+    }
+    fraction = stripTrailingZeros(fraction);
+    return sign + whole + (fraction.isEmpty() ? QString() : separator + fraction);
+}
+
+QList<SkippedLine> readConfiguration(QByteArrayView bytes, Settings &s, ConfigurationTarget &target,
+                                     StoredChoices &stored)
+{
+    const QString text = fromWindows1252(bytes);
+    const QHash<QString, const Line *> &keys = linesByKey();
+    QList<SkippedLine> skipped;
+    qsizetype number = 0;
+    qsizetype start = 0;
+    // A line ends at CR LF, at a CR alone or at an LF alone.
+    while (start < text.size()) {
+        qsizetype end = start;
+        while (end < text.size() && text[end] != u'\r' && text[end] != u'\n')
+            ++end;
+        ++number;
+        const QStringView line = QStringView(text).mid(start, end - start);
+        const qsizetype equals = line.indexOf(u'=');
+        if (equals > 0) {
+            const auto found = keys.constFind(line.left(equals).toString());
+            if (found != keys.cend()
+                && !apply(**found, line.mid(equals + 1).toString(), s, target, stored))
+                skipped.append({number, line.toString()});
+        }
+        if (end + 1 < text.size() && text[end] == u'\r' && text[end + 1] == u'\n')
+            ++end;
+        start = end + 1;
+    }
+    return skipped;
+}
+
+QByteArray configurationText(const Settings &s, const ConfigurationTarget &target,
+                             const StoredChoices &stored)
+{
+    QString text;
+    const auto add = [&text](const QString &line) {
+        // A CR or LF inside a value would start a line of its own at the next reading.
+        QString safe = line;
+        safe.replace(u'\r', u' ').replace(u'\n', u' ');
+        text += safe + QStringLiteral("\r\n");
+    };
+    for (const Line &line : lines) {
+        const QString key = QLatin1String(line.key) + u'=';
+        switch (line.kind) {
+        case Kind::Header:
+            add(QStringLiteral("[TORVANEL ") + s.VersionText + QStringLiteral("DX]"));
+            break;
+        case Kind::Section:
+            add(u'[' + QLatin1String(line.key) + u']');
+            break;
+        case Kind::Language:
+            add(key + QLatin1String(target.language() == Language::French ? "FRENCH" : "ENGLISH"));
+            break;
+        case Kind::Auto:
+            if (target.autoOn())
+                add(key + u'1');
+            break;
+        case Kind::Server:
+            add(key + serverWord(target.server()));
+            break;
+        case Kind::PortN1mm:
+            add(key + target.portN1mmText());
+            break;
+        case Kind::AntN1mm:
+            add(key + target.antN1mmText());
+            break;
+        case Kind::Ant:
+            add(key + interfaceKeyWord(target.userChangedInterface() ? s.ANT : stored.ANT));
+            break;
+        case Kind::Lpt: {
+            const int port = target.userChangedPort(line.index) ? s.*line.integer
+                                                                : stored.port[line.index];
+            add(key + QString::number(port + 1));
+            break;
+        }
+        case Kind::Stop:
+            add(key + stopLetter(s.*line.integer));
+            break;
+        case Kind::Step:
+        case Kind::Offset:
+            add(key + QString::number(s.*line.integer));
+            break;
+        case Kind::Calibration:
+            add(key + formatFloat(s.*line.real));
+            break;
+        case Kind::Port:
+            if (!target.userChangedPort(line.index)) {
+                if (stored.port[line.index] >= 0)
+                    add(key + QString::number(stored.port[line.index] + 1));
+            } else if (const QString item = target.selectedPortItem(line.index); !item.isEmpty()) {
+                add(key + item.mid(3)); // the item reads "COMn"
+            }
+            break;
+        case Kind::Baud:
+            add(key + (s.*line.baud).text);
+            break;
+        case Kind::ElevationSuffix:
+            if (target.EL_GS232())
+                add(key + u'Y');
+            break;
+        case Kind::TrakBoxHost:
+            add(key + (target.TKB_HOST() ? u'Y' : u'N'));
+            break;
+        case Kind::Movenow:
+            add(key + target.kctDirectoryText());
+            break;
+        case Kind::ParkingAzimuth:
+            add(key + roundedText(s.AZIMUT_PARKING));
+            break;
+        case Kind::Parking:
+            if (s.PARKING >= 1 && s.PARKING <= InterfaceCount)
+                add(key + interfaceKeyWord(s.PARKING - 1));
+            break;
+        case Kind::Jingle:
+            if (s.JINGLE)
+                add(key + u'1');
+            break;
+        case Kind::MainWindow:
+            add(key + QString::number(target.mainWindowMeasure(WindowMeasure(line.index))));
+            break;
+        case Kind::AngleWindow: {
+            const QPoint position = target.angleWindowPosition();
+            add(key + QString::number(WindowMeasure(line.index) == WindowMeasure::Left
+                                          ? position.x()
+                                          : position.y()));
+            break;
+        }
+        case Kind::AngleWindowVisible:
+            if (target.angleWindowVisible())
+                add(key + u'1');
+            break;
+        case Kind::Angle:
+            add(key + target.angleText());
+            break;
+        case Kind::FavouriteAzimuth:
+            add(key + QString::number(s.FAVAZ[line.index]));
+            break;
+        case Kind::FavouriteName:
+            add(key + s.FAVTXT[line.index]);
+            break;
+        }
+    }
+    return toWindows1252(text);
+}
+
+} // namespace configuration

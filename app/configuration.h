@@ -1,0 +1,98 @@
+#pragma once
+
+#include <array>
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QList>
+#include <QPoint>
+#include <QString>
+
+#include "app/settings.h"
+
+// The configuration file Torvanel.ini: its lines, their reading and writing, and the file itself.
+namespace configuration {
+
+enum class Language { English, French };
+enum class AzimuthServer { Velmundo, BeamDX, N1MM };
+enum class WindowMeasure { Left, Top, Width, Height };
+
+// The settings that live as the state of a window's controls, and the controls that the
+// configuration acts on while it is read. The main window implements it.
+class ConfigurationTarget
+{
+public:
+    virtual ~ConfigurationTarget() = default;
+
+    // Applied while the file is read.
+    virtual void applyLanguage(Language language) = 0;          // clicks MenuEnglish or MenuFrancais
+    virtual void pressAuto() = 0;                               // clicks BitBtnAuto
+    virtual void selectServer(AzimuthServer server) = 0;        // clicks the MenuServer item
+    // The BaudTable entry's code goes to the interface's serial port at once.
+    virtual void applyBaud(int rotatorInterface, int baudIndex) = 0;
+    virtual void turnOnEL_GS232() = 0;                          // ticks CheckBoxGSel
+    virtual void turnOnTKB_HOST() = 0;                          // ticks CheckBoxTKBHost
+    virtual void moveMainWindow(WindowMeasure measure, int pixels) = 0;
+    virtual void setFavouriteCaption(int favourite, const QString &caption) = 0; // 0 to 5
+
+    // Read while the file is written.
+    virtual Language language() const = 0;
+    virtual bool autoOn() const = 0;
+    virtual AzimuthServer server() const = 0;
+    virtual QString portN1mmText() const = 0;                   // EditPortN1MM
+    virtual QString antN1mmText() const = 0;                    // EditAntN1MM
+    // Caption of the item selected in the interface's COM radio group; empty when none is.
+    virtual QString selectedPortItem(int rotatorInterface) const = 0;
+    virtual bool EL_GS232() const = 0;                          // CheckBoxGSel
+    virtual bool TKB_HOST() const = 0;                          // CheckBoxTKBHost
+    virtual QString kctDirectoryText() const = 0;               // EditKctMove
+    virtual int mainWindowMeasure(WindowMeasure measure) const = 0;
+    virtual QPoint angleWindowPosition() const = 0;             // left and top
+    virtual bool angleWindowVisible() const = 0;
+    virtual QString angleText() const = 0;                      // the angle window's entry
+    // Whether the user picked the interface, or the LPT or COM port of an interface, during
+    // this run. Until then the file keeps what it held, even when the start-up dropped it
+    // because the device was missing.
+    virtual bool userChangedInterface() const = 0;
+    virtual bool userChangedPort(int rotatorInterface) const = 0;
+};
+
+// The interface and port values as the file held them, before the start-up could drop them.
+struct StoredChoices {
+    int ANT = NoInterface;
+    // LPT index for the parallel boards, COM value for the serial controllers, by interface.
+    std::array<int, InterfaceCount> port = {-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1};
+};
+
+// A line whose value did not convert: its setting kept its value and reading went on.
+struct SkippedLine {
+    qsizetype number; // from 1
+    QString text;
+};
+
+// Applies every line of the file's bytes, in order, to the settings and the target.
+QList<SkippedLine> readConfiguration(QByteArrayView bytes, Settings &s, ConfigurationTarget &target,
+                                     StoredChoices &stored);
+// The bytes of the whole file, lines ending in CR LF.
+QByteArray configurationText(const Settings &s, const ConfigurationTarget &target,
+                             const StoredChoices &stored);
+
+// The text with its decimal separator, comma or point, replaced by the current locale's. A
+// text that holds both is returned as it stands.
+QString VeriDec(const QString &text);
+// General format, 7 significant digits, the current locale's decimal separator.
+QString formatFloat(long double value);
+
+struct ConfigurationReading {
+    QString error; // empty when the file was read
+    QList<SkippedLine> skippedLines;
+    StoredChoices stored;
+};
+
+// Reads ConfigPath and applies it. A file that cannot be read leaves every setting as it was.
+ConfigurationReading load_configuration(Settings &s, ConfigurationTarget &target);
+// Replaces ConfigPath, through BackupPath, so that it is always either the old file or the new
+// one. A failure shows MsgCannotCreateConfig in an error box and returns false.
+bool save_configuration(const Settings &s, const ConfigurationTarget &target,
+                        const StoredChoices &stored);
+
+} // namespace configuration
