@@ -13,46 +13,9 @@
 #include "platform/error.h"
 #include "platform/serial_names.h"
 #include "rotator/serial_channel.h"
+#include "support/pseudo_terminal.h"
 
 namespace {
-// The far end of a serial line: the channel opens the slave, the test reads the master.
-struct PseudoTerminal {
-    PseudoTerminal()
-    {
-        char name[128] = {};
-        if (::openpty(&master, &slave, name, nullptr, nullptr) == 0)
-            path = QString::fromLocal8Bit(name);
-    }
-    ~PseudoTerminal()
-    {
-        ::close(master);
-        ::close(slave);
-    }
-    // What arrives within two seconds, once at least count bytes are there.
-    QByteArray read(qsizetype count) const
-    {
-        QByteArray data;
-        pollfd ready{master, POLLIN, 0};
-        while (data.size() < count && ::poll(&ready, 1, 2000) > 0) {
-            char chunk[256];
-            const ssize_t n = ::read(master, chunk, sizeof chunk);
-            if (n <= 0)
-                break;
-            data.append(chunk, n);
-        }
-        return data;
-    }
-    termios lineSettings() const
-    {
-        termios settings{};
-        ::tcgetattr(slave, &settings);
-        return settings;
-    }
-    int master = -1;
-    int slave = -1;
-    QString path;
-};
-
 // The text of the TorvanelError that action throws, empty when it throws none.
 template<typename Action>
 QString errorOf(Action action)

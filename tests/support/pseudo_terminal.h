@@ -59,6 +59,12 @@ struct PseudoTerminal {
         }
         return data;
     }
+    termios lineSettings() const
+    {
+        termios settings{};
+        ::tcgetattr(slave, &settings);
+        return settings;
+    }
     // Makes the slave reachable as COMn through comports/ in parent.
     void linkAs(const QString &parent, int comNumber) const
     {
