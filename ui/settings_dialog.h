@@ -1,0 +1,152 @@
+#pragma once
+
+#include <functional>
+#include <QGroupBox>
+#include <QHash>
+#include <QWidget>
+
+#include "ui/languages.h"
+
+struct Settings;
+
+class QButtonGroup;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QSpinBox;
+class QTabWidget;
+class TForm1;
+
+// A titled group of radio buttons with at most one selected; -1 means none.
+class RadioGroup : public QGroupBox
+{
+    Q_OBJECT
+public:
+    RadioGroup(const QString &title, int columns, QWidget *parent);
+
+    void addItem(const QString &text);
+    int count() const;
+    QString itemText(int index) const;
+    void setItemText(int index, const QString &text);
+    int itemIndex() const;
+    // -1 clears the selection; only a selection that changes to an item emits clicked.
+    void setItemIndex(int index);
+
+signals:
+    // An item became selected, by the user or by the program.
+    void clicked();
+
+private:
+    QButtonGroup *buttons;
+    int columns;
+};
+
+// The settings dialog: the interface choice, one page per interface, the N1MM listener's
+// port and the audio signal. Every change takes effect at once.
+class TFormInit : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit TFormInit(TForm1 *mainWindow);
+
+    void FormShow();
+    void FormActivate();
+    void RadioGroupRotorClick();
+    // False when the close is refused and the dialog stays open.
+    bool FormClose();
+    void CheckBoxTKBHostClick();
+    void CheckBoxEnvoiCommandeClick();
+
+    // Runs the handler of a page control by its name ("RadioGroupPortGSClick"); false when no
+    // control has a handler of that name.
+    bool runHandler(const QString &name);
+    // Appends a serial port name to the seven COM groups.
+    void addComPort(const QString &name);
+    // The COM radio group of a serial interface; null for the others.
+    RadioGroup *comGroup(int rotatorInterface) const;
+
+signals:
+    // The main window's N1MM listener: deactivated while the dialog is shown; at a successful
+    // close it is deactivated, its bindings cleared, its port set, and activated again when the
+    // N1MM server is chosen (a bind failure is thrown as TorvanelError).
+    void stopN1mmListener();
+    void moveN1mmListener(quint16 listeningPort);
+    // The main window's DDE timer runs again.
+    void enableDdeTimer();
+
+public:
+
+    RadioGroup *RadioGroupRotor;
+    QTabWidget *PageControlAntenne;
+    QWidget *TabSheetPourSat, *TabSheetFOD, *TabSheetEA, *TabSheetGS, *TabSheetEasy, *TabSheetTKB,
+        *TabSheetKCT, *TabSheetPro, *TabSheetDCU, *TabSheetM2, *TabSheetEGI;
+    QGroupBox *GroupBoxN1MM;
+    QLabel *LabelPortN1MM, *LabelAntN1MM;
+    QLineEdit *EditPortN1MM, *EditAntN1MM;
+    QCheckBox *CheckBoxEnvoiCommande;
+
+    RadioGroup *RadioGroupHNVLPT, *RadioGroupFODLPT;
+    RadioGroup *RadioGroupPortGS, *RadioGroupPortEasy, *RadioGroupPortTKB, *RadioGroupPortPro,
+        *RadioGroupPortDCU, *RadioGroupPortM2, *RadioGroupPortEGI;
+    RadioGroup *RadioGroupHNVButee, *RadioGroupFODButee, *RadioGroupEAbutee, *RadioGroupGSbutee,
+        *RadioGroupEasyButee, *RadioGroupKCTbutee, *RadioGroupProButee, *RadioGroupDCUButee,
+        *RadioGroupM2Butee, *RadioGroupEGIButee;
+    QSpinBox *SpinEditStepPourSat, *SpinEditStepFODtrack, *SpinEditStepEA, *SpinEditStepGS,
+        *SpinEditStepEasy, *SpinEditStepTKB, *SpinEditStepKCT, *SpinEditstepPro, *SpinEditStepDCU,
+        *SpinEditStepM2, *SpinEditStepEGI;
+    QLabel *LabelStepPourSat, *LabelStepFODTrack, *LabelStepEA, *LabelStepGS, *LabelStepEasy,
+        *LabelStepTKB, *LabelStepKCT, *LabelStepPro, *LabelStepDCU, *LabelStepM2, *LabelStepEGI;
+    QSpinBox *SpinEditGSAzOffset, *SpinEditEasyAzOffset, *SpinEditTKBAzOffset, *SpinEditKCTAzOffset,
+        *SpinEditProAzOffset, *SpinEditDCUAzOffset, *SpinEditM2AzOffset, *SpinEditEGIAzOffset;
+    QComboBox *ComboBoxBaudGS, *ComboBoxBaudEasy, *ComboBoxBaudTKB, *ComboBoxBaudDCU;
+    QLineEdit *EditHNVCalAz, *EditHNVZero, *EditFODCalAz, *EditFODZero;
+    QSpinBox *SpinEditAzTestHNV, *SpinEditAzTestFOD, *SpinEditAzTestEA, *SpinEditAzTestGS,
+        *SpinEditAzTestEasy, *SpinEditAzTestTKB, *SpinEditAzTestKCT, *SpinEditAzTestPro,
+        *SpinEditAZTestDCU, *SpinEditAzTestM2, *SpinEditAzTestEGI;
+    QPushButton *BitBtnTestHNV, *BitBtntestFOD, *BitBtnTestEA, *BitBtnTestGS, *BitBtnTestEasy,
+        *BitBtnTestTKB, *BitBtnTestKCT, *BitBtntestPro, *BitBtnTestDCU, *BitBtnTestM2, *BitBtnTestEGI;
+    QCheckBox *CheckBoxParkHNV, *CheckBoxParkFOD, *CheckBoxParkEA, *CheckBoxParkGS, *CheckBoxParkEasy,
+        *CheckBoxParkTKB, *CheckBoxParkKCT, *CheckBoxParkPro, *CheckBoxParkDCU, *CheckBoxParkM2,
+        *CheckBoxParkEGI;
+    QLabel *LabelparkHNV, *LabelParkFOD, *LabelParkEA, *LabelParkGS, *LabelParkEasy, *LabelparkTKB,
+        *LabelParkKCT, *LabelParkPro, *LabelParkDCU, *labelParkM2, *LabelParkEGI;
+    QLabel *StaticTextEA4TX, *LabelEA4TX, *LabelKCTMove;
+    QCheckBox *CheckBoxGSel, *CheckBoxTKBHost, *CheckBoxCPMoff;
+    QLineEdit *EditKctMove;
+    QSpinBox *SpinEditElTestKCT;
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void changeEvent(QEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void createPages();
+    void connectFamilies();
+    void setLanguageTexts(languages::Language language);
+    // Fills the controls of one serial interface from its settings.
+    void showSerialInterface(int rotatorInterface);
+    // Fills the controls of one parallel board and grants access to its port when it is chosen.
+    void showParallelBoard(int rotatorInterface);
+    // Where a page's handler runs: one implementation per family, by the row of its member.
+    void addHandler(const char *name, std::function<void()> handler);
+    bool movenowPresent() const;
+
+    // The nine families of page handlers, each on the interface (or edit) of its member.
+    void lptGroupClick(int rotatorInterface);
+    void calibrationEditChange(QLineEdit *edit, long double Settings::*setting, bool zeroRange);
+    void comGroupClick(int rotatorInterface);
+    void stopSideClick(int rotatorInterface);
+    void minimumStepChange(int rotatorInterface);
+    void offsetChange(int rotatorInterface);
+    void baudListClick(int rotatorInterface, int index);
+    void testButtonClick(int rotatorInterface);
+    void parkingBoxClick(int rotatorInterface);
+
+    TForm1 *form1;
+    QHash<QString, std::function<void()>> handlers;
+    // The parking choice goes to its page at the first activation of each showing only.
+    bool parkingPending = false;
+};

@@ -1,0 +1,291 @@
+// The nine families of page handlers: one implementation each, wired to its members by name.
+#include "ui/settings_dialog_families.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QLocale>
+#include <QPushButton>
+#include <QSpinBox>
+
+#include "platform/error.h"
+#include "platform/ui_services.h"
+#include "ports/port_library.h"
+#include "rotator/serial_protocols.h"
+#include "ui/settings_dialog_pages.h"
+#include "ui/tform1.h"
+
+namespace {
+
+// A handler's name and the interface whose page control raises it.
+struct Member {
+    const char *handler;
+    int rotator;
+};
+
+const Member lptGroups[] = {{"RadioGroupHNVLPTClick", PourSat}, {"RadioGroupFODLPTClick", FODTrack}};
+
+struct CalibrationEdit {
+    const char *handler;
+    QLineEdit *TFormInit::*edit;
+    long double Settings::*setting;
+    bool zeroRange;  // only a zero is limited to -90..90
+};
+const CalibrationEdit calibrationEdits[] = {
+    {"EditHNVCalAzChange", &TFormInit::EditHNVCalAz, &Settings::CALAZ_POURSAT, false},
+    {"EditHNVZeroChange", &TFormInit::EditHNVZero, &Settings::ZERO_POURSAT, true},
+    {"EditFODCalAzChange", &TFormInit::EditFODCalAz, &Settings::CALAZ_FODTRACK, false},
+    {"EditFODZeroChange", &TFormInit::EditFODZero, &Settings::ZERO_FODTRACK, true},
+};
+
+const Member comGroups[] = {
+    {"RadioGroupPortGSClick", GS232},   {"RadioGroupPortEasyClick", EasyComm}, {"RadioGroupPortTKBClick", TrakBox},
+    {"RadioGroupPortProClick", ProSisTel}, {"RadioGroupPortDCUClick", DCU1},  {"RadioGroupPortM2Click", M2Orion},
+    {"RadioGroupPortEGIClick", EGIS},
+};
+
+const Member stopSides[] = {
+    {"RadioGroupHNVButeeClick", PourSat}, {"RadioGroupFODButeeClick", FODTrack},
+    {"RadioGroupEAbuteeClick", EA4TX},    {"RadioGroupGSbuteeClick", GS232},
+    {"RadioGroupEasyButeeClick", EasyComm}, {"RadioGroupProButeeClick", ProSisTel},
+    {"RadioGroupDCUButeeClick", DCU1},    {"RadioGroupM2ButeeClick", M2Orion},
+    {"RadioGroupEGIButeeClick", EGIS},
+};
+
+const Member minimumSteps[] = {
+    {"SpinEditStepPourSatChange", PourSat}, {"SpinEditStepFODtrackChange", FODTrack},
+    {"SpinEditStepEAChange", EA4TX},        {"SpinEditStepGSChange", GS232},
+    {"SpinEditStepEasyChange", EasyComm},   {"SpinEditStepTKBChange", TrakBox},
+    {"SpinEditStepKCTChange", KCT},         {"SpinEditstepProChange", ProSisTel},
+    {"SpinEditStepDCUChange", DCU1},        {"SpinEditStepM2Change", M2Orion},
+    {"SpinEditStepEGIChange", EGIS},
+};
+
+const Member offsets[] = {
+    {"SpinEditGSAzOffsetChange", GS232},      {"SpinEditEasyAzOffsetChange", EasyComm},
+    {"SpinEditTKBAzOffsetChange", TrakBox},   {"SpinEditKCTAzOffsetChange", KCT},
+    {"SpinEditProAzOffsetChange", ProSisTel}, {"SpinEditDCUAzOffsetChange", DCU1},
+    {"SpinEditM2AzOffsetChange", M2Orion},    {"SpinEditEGIAzOffsetChange", EGIS},
+};
+
+const Member baudLists[] = {{"ComboBoxBaudGSClick", GS232}, {"ComboBoxBaudEasyClick", EasyComm},
+                            {"ComboBoxBaudTKBClick", TrakBox}, {"ComboBoxBaudDCUClick", DCU1}};
+
+const Member testButtons[] = {
+    {"BitBtnTestHNVClick", PourSat},  {"BitBtnTestFODClick", FODTrack}, {"BitBtnTestEAClick", EA4TX},
+    {"BitBtnTestGSClick", GS232},     {"BitBtnTestEasyClick", EasyComm}, {"BitBtnTestTKBClick", TrakBox},
+    {"BitBtnTestKCTClick", KCT},      {"BitBtntestProClick", ProSisTel}, {"BitBtnTestDCUClick", DCU1},
+    {"BitBtnTestM2Click", M2Orion},   {"BitBtnTestEGIClick", EGIS},
+};
+
+const Member parkingBoxes[] = {
+    {"CheckBoxParkHNVClick", PourSat},   {"CheckBoxParkFODClick", FODTrack}, {"CheckBoxParkEAClick", EA4TX},
+    {"CheckBoxParkGSClick", GS232},      {"CheckBoxParkEasyClick", EasyComm}, {"CheckBoxParkTKBClick", TrakBox},
+    {"CheckBoxParkKCTClick", KCT},       {"CheckBoxParkProClick", ProSisTel}, {"CheckBoxParkDCUClick", DCU1},
+    {"CheckBoxParkM2Click", M2Orion},    {"CheckBoxParkEGIClick", EGIS},
+};
+
+void refuse()
+{
+    platform::ui().beep(platform::Beep::Default);
+}
+
+} // namespace
+
+int comValue(const QString &item)
+{
+    bool ok = false;
+    const int number = item.mid(3).toInt(&ok);
+    return ok ? number - 1 : -2;
+}
+
+int spinValue(const QSpinBox *spin)
+{
+    bool ok = false;
+    const int value = spin->cleanText().toInt(&ok);
+    return ok ? value : spin->minimum();
+}
+
+int selectedBaudIndex(const QComboBox *list)
+{
+    const int index = list->currentIndex();
+    return index >= 0 && list->itemText(index) == list->currentText() ? index : -1;
+}
+
+void TFormInit::connectFamilies()
+{
+    const auto wire = [this](const char *name, auto *sender, auto signal, std::function<void()> handler) {
+        addHandler(name, handler);
+        connect(sender, signal, this, [handler] { platform::guarded(handler); });
+    };
+    const auto page = [](int rotator) -> const InterfacePage & { return interfacePages()[rotator]; };
+
+    for (const Member &m : lptGroups)
+        wire(m.handler, page(m.rotator).port.of(*this), &RadioGroup::clicked, [this, m] { lptGroupClick(m.rotator); });
+    for (const CalibrationEdit &row : calibrationEdits)
+        wire(row.handler, this->*row.edit, &QLineEdit::textChanged,
+             [this, row] { calibrationEditChange(this->*row.edit, row.setting, row.zeroRange); });
+    for (const Member &m : comGroups)
+        wire(m.handler, page(m.rotator).port.of(*this), &RadioGroup::clicked, [this, m] { comGroupClick(m.rotator); });
+    for (const Member &m : stopSides)
+        wire(m.handler, page(m.rotator).stop.of(*this), &RadioGroup::clicked, [this, m] { stopSideClick(m.rotator); });
+    for (const Member &m : minimumSteps)
+        wire(m.handler, page(m.rotator).step.of(*this), &QSpinBox::textChanged,
+             [this, m] { minimumStepChange(m.rotator); });
+    for (const Member &m : offsets)
+        wire(m.handler, page(m.rotator).offset.of(*this), &QSpinBox::textChanged, [this, m] { offsetChange(m.rotator); });
+    for (const Member &m : baudLists) {
+        QComboBox *list = page(m.rotator).baud.of(*this);
+        // Only a user's pick runs the handler; the dialog's own selections call it themselves.
+        addHandler(m.handler, [this, m, list] {
+            if (list->currentIndex() >= 0)
+                baudListClick(m.rotator, list->currentIndex());
+        });
+        connect(list, &QComboBox::activated, this,
+                [this, m](int index) { platform::guarded([&] { baudListClick(m.rotator, index); }); });
+    }
+    for (const Member &m : testButtons)
+        wire(m.handler, page(m.rotator).go.of(*this), &QPushButton::clicked, [this, m] { testButtonClick(m.rotator); });
+    for (const Member &m : parkingBoxes)
+        wire(m.handler, page(m.rotator).park.of(*this), &QCheckBox::toggled, [this, m] { parkingBoxClick(m.rotator); });
+}
+
+void TFormInit::lptGroupClick(int rotator)
+{
+    Settings &s = settings();
+    const InterfacePage &page = interfacePages()[rotator];
+    RadioGroup *group = page.port.of(*this);
+    const int index = group->itemIndex();
+    if (index >= 0 && s.PortDriverRequired && !s.PortDriverPresent) {
+        refuse();
+        platform::ui().message(platform::MessageKind::Error, s.MsgPortDriverMissing);
+        group->setItemIndex(-1);
+        QApplication::processEvents();
+        return;
+    }
+    if (index < 0) {
+        s.*page.portSetting = -1;
+    } else if (s.LptAddress[index] == 0) {
+        group->setItemIndex(-1);
+        s.*page.portSetting = -1;
+    } else {
+        s.*page.portSetting = index;
+        if (RadioGroupRotor->itemIndex() == rotator && s.PortDriverRequired && s.PortDriverPresent)
+            ports::portLibrary().EnablePorts(s.LptAddress[index], s.LptAddress[index]);
+    }
+    form1->titre();
+}
+
+void TFormInit::calibrationEditChange(QLineEdit *edit, long double Settings::*setting, bool zeroRange)
+{
+    Settings &s = settings();
+    QLocale locale;
+    locale.setNumberOptions(QLocale::RejectGroupSeparator);
+    bool ok = false;
+    const double number = locale.toDouble(edit->text(), &ok);
+    if (!ok) {
+        s.*setting = 0;
+        return;
+    }
+    s.*setting = number;
+    if (zeroRange && (number > 90 || number < -90)) {
+        refuse();
+        s.*setting = 0;
+        edit->clear();
+    }
+}
+
+void TFormInit::comGroupClick(int rotator)
+{
+    Settings &s = settings();
+    const InterfacePage &page = interfacePages()[rotator];
+    RadioGroup *group = page.port.of(*this);
+    const int index = group->itemIndex();
+    if (index < 0)
+        return;
+    SerialDrivers &serial = *form1->serial;
+    SerialChannel &channel = serial.channel(rotator);
+    if (channel.connected())
+        serial.stop(*serialProtocol(rotator));
+    const QString name = group->itemText(index);
+    channel.setPortName(name);
+    try {
+        channel.open();
+        if (page.purgeAfterOpen)
+            channel.clearBuffer(QSerialPort::AllDirections);
+    } catch (const std::exception &) {
+        // A port that does not open is simply not offered: the selection goes away below.
+    }
+    if (channel.connected()) {
+        if (page.portTestLines)
+            serial.sendAndClose(rotator, trakBoxPortTest());
+        channel.close();
+        s.*page.portSetting = comValue(name);
+    } else {
+        group->setItemIndex(-1);
+        s.*page.portSetting = -1;
+    }
+    form1->titre();
+}
+
+void TFormInit::stopSideClick(int rotator)
+{
+    const InterfacePage &page = interfacePages()[rotator];
+    settings().*page.stopSetting = page.stop.of(*this)->itemIndex();
+}
+
+void TFormInit::minimumStepChange(int rotator)
+{
+    const InterfacePage &page = interfacePages()[rotator];
+    settings().*page.stepSetting = spinValue(page.step.of(*this));
+}
+
+void TFormInit::offsetChange(int rotator)
+{
+    const InterfacePage &page = interfacePages()[rotator];
+    settings().*page.offsetSetting = spinValue(page.offset.of(*this));
+}
+
+void TFormInit::baudListClick(int rotator, int index)
+{
+    const InterfacePage &page = interfacePages()[rotator];
+    SerialChannel &channel = form1->serial->channel(rotator);
+    channel.close();
+    channel.setBaudRate(baudRate(index));
+    BaudSetting &baud = settings().*page.baudSetting;
+    baud.BaudIndex = index;
+    baud.text = page.baud.of(*this)->itemText(index);
+}
+
+void TFormInit::testButtonClick(int rotator)
+{
+    Settings &s = settings();
+    const InterfacePage &page = interfacePages()[rotator];
+    if (RadioGroupRotor->itemIndex() != rotator) {
+        refuse();
+        return;
+    }
+    if (page.portKind == PortKind::Lpt && s.PortDriverRequired && s.PortDriverPresent) {
+        const int lpt = page.port.of(*this)->itemIndex();
+        if (lpt >= 0)
+            ports::portLibrary().EnablePorts(s.LptAddress[lpt], s.LptAddress[lpt]);
+    }
+    s.resetLastAzimuth();
+    s.TestRequest = true;
+    form1->EditAzimut->setText(QString::number(spinValue(page.test.of(*this))));
+}
+
+void TFormInit::parkingBoxClick(int rotator)
+{
+    Settings &s = settings();
+    const InterfacePage &page = interfacePages()[rotator];
+    if (RadioGroupRotor->itemIndex() == rotator) {
+        s.PARKING = rotator + 1;
+        s.AZIMUT_PARKING = spinValue(page.test.of(*this));
+    } else {
+        // Unticking runs this handler again, which beeps too: two beeps in all.
+        page.park.of(*this)->setChecked(false);
+        refuse();
+    }
+}

@@ -1,0 +1,55 @@
+// The settings dialog's texts that follow the language.
+#include <QCheckBox>
+#include <QLabel>
+
+#include "app/settings.h"
+#include "ui/settings_dialog_pages.h"
+
+namespace {
+
+struct Text {
+    const char *english;
+    const char *french;
+    QString in(languages::Language language) const
+    {
+        return QString::fromUtf8(language == languages::Language::French ? french : english);
+    }
+};
+
+const Text tkbHost = {"Check to quit in Host mode", "Cocher pour quitter en mode Host"};
+const Text kctMove = {"Enter the path of the directory of Movenow.com",
+                      "Entrer le chemin du répertoire de Movenow.com"};
+const Text kctMissing = {"Cannot find Movenow.com !", "Movenow.com pas trouvé !"};
+const Text chooseComPort = {"Please choose a COM port for this interface",
+                            "SVP, choisissez un port COM pour cette interface"};
+const Text kctStop = {"Stop", "Butée"};
+const Text parking = {"Use for parking", "Position parking"};
+const Text minimumStep = {"Min Step°", "Pas mini°"};
+const Text arswin = {"CAUTION : ARSWIN must be running", "CAUTION : ARSWIN doit être lancé"};
+const Text arsvcom = {"If using ARSVCOM, choose GS232, the virtual COM port created by ARSVCOM and check the box "
+                      "\"+el=0\"",
+                      "Si utilisation ARSVCOM, choisir GS232, le port COM virtuel créé par ARSVCOM et cocher la "
+                      "case \"+el=0\""};
+const Text jingle = {"Check to play an audio signal when a command is sent to rotator",
+                     "Cocher pour jouer un son lorsque le rotor est commandé"};
+
+} // namespace
+
+void TFormInit::setLanguageTexts(languages::Language language)
+{
+    Settings &s = settings();
+    CheckBoxTKBHost->setText(tkbHost.in(language));
+    LabelKCTMove->setText(kctMove.in(language));
+    s.MsgKctMissing = kctMissing.in(language);
+    s.MsgChooseComPort = chooseComPort.in(language);
+    RadioGroupKCTbutee->setTitle(kctStop.in(language));
+    for (const InterfacePage &page : interfacePages()) {
+        // The EA4TX label reads "use for parking" in both languages.
+        if (page.rotator != EA4TX)
+            page.parkLabel.of(*this)->setText(parking.in(language));
+        page.stepLabel.of(*this)->setText(minimumStep.in(language));
+    }
+    StaticTextEA4TX->setText(arswin.in(language));
+    LabelEA4TX->setText(arsvcom.in(language));
+    CheckBoxEnvoiCommande->setText(jingle.in(language));
+}
