@@ -86,6 +86,12 @@ const Member parkingBoxes[] = {
     {"CheckBoxParkM2Click", M2Orion},    {"CheckBoxParkEGIClick", EGIS},
 };
 
+// A spin box signals only acceptable texts, and its text field none that the program sets.
+QLineEdit *editOf(QSpinBox *spin)
+{
+    return spin->findChild<QLineEdit *>();
+}
+
 void refuse()
 {
     platform::ui().beep(platform::Beep::Default);
@@ -133,8 +139,12 @@ void TFormInit::connectFamilies()
     for (const Member &m : minimumSteps)
         wire(m.handler, page(m.rotator).step.of(*this), &QSpinBox::textChanged,
              [this, m] { minimumStepChange(m.rotator); });
-    for (const Member &m : offsets)
-        wire(m.handler, page(m.rotator).offset.of(*this), &QSpinBox::textChanged, [this, m] { offsetChange(m.rotator); });
+    for (const Member &m : offsets) {
+        QSpinBox *offset = page(m.rotator).offset.of(*this);
+        wire(m.handler, offset, &QSpinBox::textChanged, [this, m] { offsetChange(m.rotator); });
+        // Texts typed on the way to a value ("-") are stored too; storing twice is harmless.
+        wire(m.handler, editOf(offset), &QLineEdit::textChanged, [this, m] { offsetChange(m.rotator); });
+    }
     for (const Member &m : baudLists) {
         QComboBox *list = page(m.rotator).baud.of(*this);
         // Only a user's pick runs the handler; the dialog's own selections call it themselves.

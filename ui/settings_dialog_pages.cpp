@@ -216,7 +216,7 @@ void TFormInit::createPages()
         }
         column->addStretch(1);
 
-        auto *test = new QGroupBox(QStringLiteral("Test && Parking").replace(QLatin1String("&&"), QLatin1String("&")));
+        auto *test = new QGroupBox(QStringLiteral("Test && Parking")); // "&&" shows one ampersand
         auto *testRow = new QHBoxLayout(test);
         QSpinBox *azimuth = named(spinEdit(0, 450, page.testStep, 0), page.test.name);
         auto *go = named(new QPushButton(QStringLiteral("GO")), page.go.name);
