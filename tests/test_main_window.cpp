@@ -4,6 +4,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include <cmath>
@@ -11,6 +12,8 @@
 #include "app/settings.h"
 #include "platform/ui_services.h"
 #include "ui/dial.h"
+#include "platform/serial_names.h"
+#include "support/pseudo_terminal.h"
 #include "ui/tform1.h"
 #include "ui/up_down.h"
 #include "widgets/lcd99.h"
@@ -399,6 +402,11 @@ void TestMainWindow::lampsAreTransparent()
 
 void TestMainWindow::title()
 {
+    // The first activation keeps the interface only when its port is present.
+    QTemporaryDir parent;
+    PseudoTerminal line;
+    line.linkAs(parent.path(), 3);
+    platform::setComportsParent(parent.path());
     TForm1 fresh;
     QCOMPARE(fresh.windowTitle(), QStringLiteral("TORVANEL"));
     Settings &s = settings();

@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QFrame>
 #include <QLabel>
@@ -16,6 +17,7 @@
 #include "sources/angle_window.h"
 #include "sources/favourites.h"
 #include "ui/pictures.h"
+#include "ui/settings_dialog.h"
 #include "ui/up_down.h"
 #include "ui/wrapping_button.h"
 #include "widgets/lcd99.h"
@@ -53,6 +55,17 @@ TForm1::TForm1(QWidget *parent) : QMainWindow(parent)
     createPanel();
     createFavouritesRow();
     createDiagnosticControls();
+    serial = std::make_unique<SerialDrivers>(SerialDrivers::Hooks{
+        [this](const QString &command) { LabelEtatInterface->setText(command); },
+        [this] { return FormInit && FormInit->CheckBoxCPMoff->isChecked(); },
+        [this](int ms) { wait(ms); }});
+    serial->registerIn(drivers);
+    parallel = std::make_unique<ParallelDrivers>(ParallelDrivers::Hooks{
+        [this](const QString &command) { LabelEtatInterface->setText(command); }, [this](int ms) { wait(ms); }});
+    parallel->registerIn(drivers);
+    host = std::make_unique<HostDrivers>(HostDrivers::Hooks{
+        [this](const QString &command) { LabelEtatInterface->setText(command); }});
+    host->registerIn(drivers);
     createMenus();
     qApp->installEventFilter(this);
     // The menu bar stays in the window, so the client area is the design's 471 x 44.
@@ -68,6 +81,7 @@ TForm1::TForm1(QWidget *parent) : QMainWindow(parent)
     TimerTrackOK->start();
 
     FormCreate();
+    createSettingsDialog();
 }
 
 TForm1::~TForm1() = default;
@@ -159,6 +173,7 @@ void TForm1::createDiagnosticControls()
 void TForm1::FormCreate()
 {
     Settings &s = settings();
+    discoverParallelPorts();
     s.FavouriteButtons = {Button1, Button2, Button3, Button4, Button5, Button6};
     s.AutoButtonHeight = BitBtnAuto->height();
     s.AutoButtonLeft = BitBtnAuto->x();
@@ -191,7 +206,7 @@ void TForm1::FormActivate()
     Settings &s = settings();
     if (s.Activated)
         return;
-    titre();
+    pushStoredSettings();
     s.Activated = true;
     focusAngleWindow();
 }

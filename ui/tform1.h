@@ -2,7 +2,12 @@
 
 #include <QMainWindow>
 
+#include <memory>
+
 #include "rotator/driver_table.h"
+#include "rotator/host_drivers.h"
+#include "rotator/parallel_drivers.h"
+#include "rotator/serial_drivers.h"
 #include "ui/languages.h"
 
 class QAction;
@@ -13,6 +18,7 @@ class QMenu;
 class QPushButton;
 class QTimer;
 class TFormAngle;
+class TFormInit;
 class TFormFav;
 class TFormInfo;
 class TLCD99;
@@ -69,6 +75,8 @@ public:
     // Favourites, angle window, about box and help. The about box, the favourites editor and
     // the angle window are made after the main window, in that order.
     void createSmallWindows();
+    // Settings dialog: opens it without blocking the main window.
+    void MenuInitClick();
     // Button1MouseUp .. Button6MouseUp, Button1KeyPress .. Button6KeyPress and
     // MenuFav1Click .. MenuFav6Click, for favourites 0 to 5.
     void FavouriteButtonMouseUp(int favourite, Qt::MouseButton button);
@@ -80,6 +88,12 @@ public:
     void MenuAProposClick();
 
     DriverTable drivers;
+    // The seven serial controllers with their channels ComPortGS ... ComPortEGI.
+    std::unique_ptr<SerialDrivers> serial;
+    // PourSat and FODTrack on the LPT port.
+    std::unique_ptr<ParallelDrivers> parallel;
+    // EA4TX through ARSWIN, KCT through Movenow.
+    std::unique_ptr<HostDrivers> host;
 
     // Components, named as the program's documentation names them.
     QFrame *PanelLampe;
@@ -137,6 +151,7 @@ public:
     TFormInfo *FormInfo = nullptr;
     TFormFav *FormFav = nullptr;
     TFormAngle *FormAngle = nullptr;
+    TFormInit *FormInit = nullptr;
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -146,6 +161,12 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // Creates the settings dialog and gives its COM groups the serial ports found.
+    void createSettingsDialog();
+    // The port driver check and the LPT addresses, at creation.
+    void discoverParallelPorts();
+    // The first activation's push of stored values into the dialog and the ports; sets the title.
+    void pushStoredSettings();
     void createPanel();
     void createFavouritesRow();
     void createDiagnosticControls();

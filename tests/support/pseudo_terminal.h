@@ -32,33 +32,9 @@ struct PseudoTerminal {
     PseudoTerminal &operator=(const PseudoTerminal &) = delete;
 
     // What arrives within two seconds, once at least count bytes are there.
-    QByteArray read(qsizetype count) const
-    {
-        QByteArray data;
-        pollfd ready{master, POLLIN, 0};
-        while (data.size() < count && ::poll(&ready, 1, 2000) > 0) {
-            char chunk[256];
-            const ssize_t n = ::read(master, chunk, sizeof chunk);
-            if (n <= 0)
-                break;
-            data.append(chunk, n);
-        }
-        return data;
-    }
+    QByteArray read(qsizetype count) const { return receive(count, 2000); }
     // Everything that has arrived so far, waiting at most quietMs for more.
-    QByteArray drain(int quietMs = 100) const
-    {
-        QByteArray data;
-        pollfd ready{master, POLLIN, 0};
-        while (::poll(&ready, 1, quietMs) > 0) {
-            char chunk[256];
-            const ssize_t n = ::read(master, chunk, sizeof chunk);
-            if (n <= 0)
-                break;
-            data.append(chunk, n);
-        }
-        return data;
-    }
+    QByteArray drain(int quietMs = 100) const { return receive(-1, quietMs); }
     termios lineSettings() const
     {
         termios settings{};
@@ -77,4 +53,19 @@ struct PseudoTerminal {
     int master = -1;
     int slave = -1;
     QString path;
+
+private:
+    QByteArray receive(qsizetype count, int timeoutMs) const
+    {
+        QByteArray data;
+        pollfd ready{master, POLLIN, 0};
+        while ((count < 0 || data.size() < count) && ::poll(&ready, 1, timeoutMs) > 0) {
+            char chunk[256];
+            const ssize_t n = ::read(master, chunk, sizeof chunk);
+            if (n <= 0)
+                break;
+            data.append(chunk, n);
+        }
+        return data;
+    }
 };

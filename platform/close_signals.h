@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QObject>
+
+class QSocketNotifier;
+
+namespace platform {
+
+// Turns SIGTERM, SIGINT, SIGHUP and the end of the desktop session into one request, delivered
+// on the user-interface thread, to close the program the ordinary way.
+class CloseSignals : public QObject
+{
+    Q_OBJECT
+public:
+    explicit CloseSignals(QObject *parent = nullptr);
+    ~CloseSignals() override;
+
+signals:
+    // Emitted once, however many signals arrive.
+    void closeRequested();
+
+private:
+    void request();
+
+    QSocketNotifier *notifier = nullptr;
+    bool requested = false;
+};
+
+} // namespace platform
