@@ -16,6 +16,7 @@
 #include "platform/error.h"
 #include "sources/angle_window.h"
 #include "sources/favourites.h"
+#include "ui/main_window_configuration.h"
 #include "ui/pictures.h"
 #include "ui/settings_dialog.h"
 #include "ui/up_down.h"
@@ -80,6 +81,7 @@ TForm1::TForm1(QWidget *parent) : QMainWindow(parent)
     connect(TimerTrackOK, &QTimer::timeout, this, [this] { platform::guarded([this] { TimerTrackOKTimer(); }); });
     TimerTrackOK->start();
 
+    configurationTarget = std::make_unique<MainWindowConfiguration>(this);
     FormCreate();
     createSettingsDialog();
 }
@@ -179,9 +181,11 @@ void TForm1::FormCreate()
     s.AutoButtonLeft = BitBtnAuto->x();
     s.AutoButtonTop = BitBtnAuto->y();
     s.Starting = true;
+    readConfiguration();
     assignKeypadShortcuts();
     cadran();
     s.Starting = false;
+    checkMovenowAtStart();
 }
 
 void TForm1::showEvent(QShowEvent *event)
@@ -204,18 +208,34 @@ void TForm1::changeEvent(QEvent *event)
 void TForm1::FormActivate()
 {
     Settings &s = settings();
-    if (s.Activated)
+    // An activation that arrives during one of the first activation's own waits (the TrakBox
+    // port test) must not run it a second time.
+    if (s.Activated || activating)
         return;
+    activating = true;
+    struct Done {
+        bool &flag;
+        ~Done() { flag = false; }
+    } done{activating};
     pushStoredSettings();
+    showPendingAngle();
+    configurationTarget->rememberStartChoices();
     s.Activated = true;
     focusAngleWindow();
 }
 
 void TForm1::closeEvent(QCloseEvent *event)
 {
+    // A command still waiting after its bytes finishes first, so the exit sequence never
+    // interleaves with it.
+    if (trackInProgress || activating) {
+        event->ignore();
+        QTimer::singleShot(20, this, &QWidget::close);
+        return;
+    }
     if (!closing) {
         closing = true;
-        platform::guarded([this] { FormClose(); });
+        FormClose();
     }
     event->accept();
 }
@@ -225,7 +245,12 @@ void TForm1::FormClose()
     // An editor left open would lose its edits: closing the program closes it too.
     if (FormFav && FormFav->isVisible())
         FormFav->FormClose();
-    Stop_Track();
+    // Each step runs even when one before it failed, so that the file is always saved.
+    platform::guarded([this] { Stop_Track(); });
+    platform::guarded([this] { park(); });
+    platform::guarded([this] { releaseParallelPort(); });
+    platform::guarded([this] { sendClosingCommands(); });
+    platform::guarded([this] { saveConfiguration(); });
 }
 
 void TForm1::MenuQuitterClick()

@@ -8,6 +8,7 @@
 #include "rotator/host_drivers.h"
 #include "rotator/parallel_drivers.h"
 #include "rotator/serial_drivers.h"
+#include "app/configuration.h"
 #include "ui/languages.h"
 
 class QAction;
@@ -21,6 +22,7 @@ class TFormAngle;
 class TFormInit;
 class TFormFav;
 class TFormInfo;
+class MainWindowConfiguration;
 class TLCD99;
 class UpDown;
 
@@ -39,6 +41,15 @@ public:
     void MenuQuitterClick();
     // Sets the title from the selected interface, its port and the parking.
     void titre();
+    // Steps of the frame that concern the whole program.
+    void readConfiguration();
+    void checkMovenowAtStart();
+    void showPendingAngle();
+    bool parksAtExit() const;
+    void park();
+    void releaseParallelPort();
+    void sendClosingCommands();
+    void saveConfiguration();
 
     // Menus and languages.
     void MenuEnglishClick();
@@ -88,6 +99,10 @@ public:
     void MenuAProposClick();
 
     DriverTable drivers;
+    // What the configuration file reads and writes in the windows, and the interface and port
+    // choices the file held at start.
+    std::unique_ptr<MainWindowConfiguration> configurationTarget;
+    configuration::StoredChoices storedChoices;
     // The seven serial controllers with their channels ComPortGS ... ComPortEGI.
     std::unique_ptr<SerialDrivers> serial;
     // PourSat and FODTrack on the LPT port.
@@ -180,6 +195,7 @@ private:
 
     bool firstShowDone = false;
     bool closing = false;
+    bool activating = false;
     bool trackInProgress = false;
     bool trackRequestedAgain = false;
 };

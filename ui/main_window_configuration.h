@@ -1,0 +1,53 @@
+#pragma once
+
+#include <array>
+
+#include "app/configuration.h"
+
+class TForm1;
+
+// The configuration file's view of the windows: what its lines act on while it is read, and the
+// control states it writes.
+class MainWindowConfiguration : public configuration::ConfigurationTarget
+{
+public:
+    explicit MainWindowConfiguration(TForm1 *window) : window(window) {}
+
+    // What the start-up left selected, so that a later save can tell the user's own choices
+    // from a device that was missing at start.
+    void rememberStartChoices();
+
+    void applyLanguage(configuration::Language language) override;
+    void pressAuto() override;
+    void selectServer(configuration::AzimuthServer server) override;
+    void applyBaud(int rotatorInterface, int baudIndex) override;
+    void turnOnEL_GS232() override;
+    void turnOnTKB_HOST() override;
+    void moveMainWindow(configuration::WindowMeasure measure, int pixels) override;
+    void setFavouriteCaption(int favourite, const QString &caption) override;
+
+    configuration::Language language() const override;
+    bool autoOn() const override;
+    configuration::AzimuthServer server() const override;
+    QString portN1mmText() const override;
+    QString antN1mmText() const override;
+    QString selectedPortItem(int rotatorInterface) const override;
+    bool EL_GS232() const override;
+    bool TKB_HOST() const override;
+    QString kctDirectoryText() const override;
+    int mainWindowMeasure(configuration::WindowMeasure measure) const override;
+    QPoint angleWindowPosition() const override;
+    bool angleWindowVisible() const override;
+    QString angleText() const override;
+    bool userChangedInterface() const override;
+    bool userChangedPort(int rotatorInterface) const override;
+
+private:
+    // The LPT index of a parallel board, the selected COM caption of a serial controller.
+    QString portChoice(int rotatorInterface) const;
+
+    TForm1 *window;
+    bool started = false;
+    int startInterface = -1;
+    std::array<QString, 11> startPorts;
+};
