@@ -344,6 +344,11 @@ void TestSettingsDialog::goSendsWithAutoOff()
     QCOMPARE(com3->read(5), QByteArray("W090\r"));
     QCOMPARE(window->EditAzimut->text(), QStringLiteral("90"));
     QVERIFY(!settings().TestRequest);
+    // The "+ el=0" box reaches the driver at once.
+    dialog->CheckBoxGSel->setChecked(true);
+    dialog->SpinEditAzTestGS->setValue(100);
+    QTest::mouseClick(dialog->BitBtnTestGS, Qt::LeftButton);
+    QCOMPARE(com3->read(9), QByteArray("W100 000\r"));
 
     // On a parallel board the test grants access to the chosen port first.
     dialog->RadioGroupHNVLPT->setItemIndex(0);

@@ -16,6 +16,9 @@ void TForm1::createSettingsDialog()
     FormInit = new TFormInit(this);
     for (const QString &name : ports::NomsPorts())
         FormInit->addComPort(name);
+    // The drivers read these settings; the dialog's boxes are where the user changes them.
+    connect(FormInit->CheckBoxGSel, &QCheckBox::toggled, this, [](bool on) { settings().EL_GS232 = on; });
+    connect(FormInit->EditKctMove, &QLineEdit::textChanged, this, [](const QString &text) { settings().MOVENOW = text; });
     connect(MenuInit, &QAction::triggered, this, [this] { platform::guarded([this] { MenuInitClick(); }); });
 }
 
