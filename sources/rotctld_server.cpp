@@ -5,9 +5,9 @@
 #include <QPointer>
 #include <QTcpSocket>
 
-// One client. A rotator callback may run a nested event loop, during which more bytes, the
-// client's disconnection or its own deletion can arrive: lines are handled by the outermost
-// call only, and the socket is checked after every callback.
+// One client. A rotator callback may run a nested event loop, during which more bytes and the
+// client's disconnection can arrive (Qt does not emit readyRead again meanwhile): the loop goes on
+// with whatever is buffered once the callback returns, and the connection is only deleted then.
 class RotctldServer::Connection : public QObject
 {
 public:
@@ -38,11 +38,12 @@ private:
 
     void readLines()
     {
-        if (busy || closing)
+        if (closing)
             return;
         busy = true;
         const QPointer<Connection> self(this);
-        while (self && !closing && socket->state() == QAbstractSocket::ConnectedState) {
+        // Lines that arrived before the client left are still carried out.
+        while (self && !closing) {
             // A client that does not read its answers is not served further.
             if (socket->bytesToWrite() > MaxUnreadOutput) {
                 socket->abort();

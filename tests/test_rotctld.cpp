@@ -21,11 +21,20 @@ struct FakeWindow {
     int parks = 0;
     // Runs inside a request, as a driver's pause would.
     std::function<void()> during;
+    int depth = 0;
+    int deepest = 0;
 
     rotctld::Rotator rotator()
     {
         return {
-            [this](int value) { requested.append(value); azimuth = value; if (during) during(); },
+            [this](int value) {
+                requested.append(value);
+                azimuth = value;
+                deepest = std::max(deepest, ++depth);
+                if (during)
+                    during();
+                --depth;
+            },
             [this] { return azimuth; },
             [this] { ++stops; if (during) during(); },
             [this] { ++parks; return parkingSet; },
@@ -366,7 +375,9 @@ void TestRotctld::clientVanishesDuringNestedWait()
     client->socket.write("P 20 0\nP 25 0\n");
     QVERIFY(QTest::qWaitFor([&] { return client == nullptr; }, 5000));
     QVERIFY(QTest::qWaitFor([&] { return server.connectionCount() == 1; }, 5000));
-    QCOMPARE(window.requested.first(), 20);
+    // Handled one after the other, never inside the pause, and none lost with the client.
+    QCOMPARE(window.requested, (QList<int>{20, 25, 30}));
+    QCOMPARE(window.deepest, 1);
     QCOMPARE(other.exchange("p\n", 2), QByteArray::number(window.azimuth) + ".00\n0.00\n");
 }
 
