@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include <QFile>
+#include <QDir>
 #include <QFileInfo>
 
 #include "platform/ui_services.h"
@@ -91,6 +92,8 @@ ConfigurationReading load_configuration(Settings &s, ConfigurationTarget &target
 bool save_configuration(const Settings &s, const ConfigurationTarget &target,
                         const StoredChoices &stored)
 {
+    // The per-user directory is made when the file is first saved there.
+    QDir().mkpath(QFileInfo(s.ConfigPath).absolutePath());
     if (replaceFile(s.ConfigPath, s.BackupPath, configurationText(s, target, stored)))
         return true;
     platform::ui().message(platform::MessageKind::Error, s.MsgCannotCreateConfig);

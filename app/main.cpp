@@ -1,14 +1,36 @@
 #include "app/application.h"
+#include "app/paths.h"
+#include "app/settings.h"
 #include "platform/close_signals.h"
 #include "ui/tform1.h"
 
 int main(int argc, char **argv)
 {
     TorvanelApplication application(argc, argv);
-    TForm1 mainWindow;
-    mainWindow.createSmallWindows();
+    computePaths(settings(), QCoreApplication::applicationDirPath());
+    // Listening from the start: a signal that arrives while a start-up message box waits for
+    // its OK still closes the program the ordinary way, with its file saved.
     platform::CloseSignals closeSignals;
-    QObject::connect(&closeSignals, &platform::CloseSignals::closeRequested, &mainWindow, &QWidget::close);
+    TForm1 *window = nullptr;
+    bool closeRequested = false;
+    QObject::connect(&closeSignals, &platform::CloseSignals::closeRequested, [&] {
+        closeRequested = true;
+        if (window)
+            window->close();
+        else
+            QCoreApplication::exit(0);  // leaves the message box; the close follows the creation
+    });
+
+    TForm1 mainWindow;
+    window = &mainWindow;
+    mainWindow.createSmallWindows();
+    // Once closed the program ends, even while a message box or another window is open.
+    QObject::connect(&mainWindow, &TForm1::closed, &application, [] { QCoreApplication::exit(0); },
+                     Qt::QueuedConnection);
+    if (closeRequested) {
+        mainWindow.close();
+        return 0;
+    }
     mainWindow.show();
     return application.exec();
 }

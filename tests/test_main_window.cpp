@@ -316,7 +316,7 @@ void TestMainWindow::diagnosticControls()
     for (QWidget *widget : diagnostic)
         QVERIFY(widget->isVisible());
     QCOMPARE(window->LabelEtatInterface->text(), QStringLiteral("commande"));
-    QCOMPARE(window->Label1->text(), QStringLiteral("Defaultport "));
+    QCOMPARE(window->Label1->text(), QStringLiteral("Defaultport=12056"));
     QCOMPARE(window->EditdataString->text(), QStringLiteral("DataString"));
 }
 

@@ -68,6 +68,7 @@ TForm1::TForm1(QWidget *parent) : QMainWindow(parent)
         [this](const QString &command) { LabelEtatInterface->setText(command); }});
     host->registerIn(drivers);
     createMenus();
+    createServers();
     qApp->installEventFilter(this);
     // The menu bar stays in the window, so the client area is the design's 471 x 44.
     move(3, 114);
@@ -84,6 +85,7 @@ TForm1::TForm1(QWidget *parent) : QMainWindow(parent)
     configurationTarget = std::make_unique<MainWindowConfiguration>(this);
     FormCreate();
     createSettingsDialog();
+    connectServersToSettingsDialog();
 }
 
 TForm1::~TForm1() = default;
@@ -185,6 +187,7 @@ void TForm1::FormCreate()
     assignKeypadShortcuts();
     cadran();
     s.Starting = false;
+    setListenerDefaultPort();
     checkMovenowAtStart();
 }
 
@@ -217,7 +220,9 @@ void TForm1::FormActivate()
         bool &flag;
         ~Done() { flag = false; }
     } done{activating};
+    startListenerAtFirstActivation();
     pushStoredSettings();
+    openDdeLinkAtFirstActivation();
     showPendingAngle();
     configurationTarget->rememberStartChoices();
     s.Activated = true;
@@ -233,11 +238,12 @@ void TForm1::closeEvent(QCloseEvent *event)
         QTimer::singleShot(20, this, &QWidget::close);
         return;
     }
+    event->accept();
     if (!closing) {
         closing = true;
         FormClose();
+        emit closed();
     }
-    event->accept();
 }
 
 void TForm1::FormClose()
@@ -250,6 +256,7 @@ void TForm1::FormClose()
     platform::guarded([this] { park(); });
     platform::guarded([this] { releaseParallelPort(); });
     platform::guarded([this] { sendClosingCommands(); });
+    platform::guarded([this] { closeServers(); });
     platform::guarded([this] { saveConfiguration(); });
 }
 

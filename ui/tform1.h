@@ -18,6 +18,9 @@ class QLineEdit;
 class QMenu;
 class QPushButton;
 class QTimer;
+class DdeClientConv;
+class DdeClientItem;
+class UDPServer;
 class TFormAngle;
 class TFormInit;
 class TFormFav;
@@ -98,6 +101,26 @@ public:
     void MenuAideClick();
     void MenuAProposClick();
 
+    // Azimuth servers: N1MM Logger over UDP, Velmundo and Beam_DX over DDE.
+    void createServers();
+    void connectServersToSettingsDialog();
+    void UDPServerUDPRead(const QByteArray &bytes);
+    void MenuServerN1MMClick();
+    void MenuServerVelmundoClick();
+    void menuServerBeamDXClick();
+    void DdeClientConvOpen();
+    void DdeClientConvClose();
+    void DdeClientItemChange();
+    // Applies N1mmPort + N1mmAntenna to the listener and listens again when N1MM Logger is the
+    // server; a port that cannot be bound is thrown as TorvanelError.
+    void moveN1mmListener();
+    // The servers' steps of the frame: the listener's port at creation, the listener and the
+    // DDE link at the first activation, both closed at exit.
+    void setListenerDefaultPort();
+    void startListenerAtFirstActivation();
+    void openDdeLinkAtFirstActivation();
+    void closeServers();
+
     DriverTable drivers;
     // What the configuration file reads and writes in the windows, and the interface and port
     // choices the file held at start.
@@ -134,6 +157,11 @@ public:
     QPushButton *Button6;
     QTimer *TimerBlink;
     QTimer *TimerTrackOK;
+    QTimer *TimerDDE;
+    // Named as their classes, hence the qualified type names.
+    ::UDPServer *UDPServer;
+    ::DdeClientConv *DdeClientConv;
+    ::DdeClientItem *DdeClientItem;
     // The menu bar, in its order.
     QAction *MenuQuitter;
     QAction *MenuInit;
@@ -168,6 +196,10 @@ public:
     TFormAngle *FormAngle = nullptr;
     TFormInit *FormInit = nullptr;
 
+signals:
+    // The window has closed: stopped, parked and saved.
+    void closed();
+
 protected:
     void showEvent(QShowEvent *event) override;
     void changeEvent(QEvent *event) override;
@@ -192,6 +224,8 @@ private:
     void setLanguageTexts(languages::Language language);
     void sendAzimuth();
     void showLamp(bool on);
+    void selectDdeServer(QAction *item, languages::Server server, const QString &service);
+    void openDdeLink(const QString &service);
 
     bool firstShowDone = false;
     bool closing = false;

@@ -1,0 +1,29 @@
+#include "app/paths.h"
+
+#include <unistd.h>
+
+#include <QDir>
+#include <QFileInfo>
+
+#include "app/settings.h"
+#include "platform/serial_names.h"
+
+QString configurationDirectory(const QString &executableDirectory)
+{
+    if (::access(QFile::encodeName(executableDirectory).constData(), W_OK) == 0)
+        return executableDirectory;
+    QString base = qEnvironmentVariable("XDG_CONFIG_HOME");
+    if (base.isEmpty() || QDir::isRelativePath(base))
+        base = QDir::homePath() + QStringLiteral("/.config");
+    return base + QStringLiteral("/Torvanel");
+}
+
+void computePaths(Settings &s, const QString &executableDirectory)
+{
+    s.ExeDir = QDir::cleanPath(executableDirectory);
+    const QString home = configurationDirectory(s.ExeDir);
+    s.ConfigPath = home + QStringLiteral("/Torvanel.ini");
+    s.BackupPath = home + QStringLiteral("/Torvanel.~in");
+    s.ConfigExisted = QFileInfo::exists(s.ConfigPath);
+    platform::setComportsParent(home);
+}
