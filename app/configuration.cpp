@@ -33,13 +33,14 @@ enum class Kind {
     Movenow,
     ParkingAzimuth,
     Parking,
-    Jingle,
+    Flag,
     MainWindow,
     AngleWindow,
     AngleWindowVisible,
     Angle,
     FavouriteAzimuth,
     FavouriteName,
+    RotctldPort,
 };
 
 // One line of the file, in the writer's order; the reader finds it by its key.
@@ -50,6 +51,7 @@ struct Line {
     int Settings::*integer = nullptr;
     long double Settings::*real = nullptr;
     BaudSetting Settings::*baud = nullptr;
+    bool Settings::*flag = nullptr;
 };
 
 constexpr Line section(const char *name)
@@ -71,6 +73,11 @@ constexpr Line real(const char *key, Kind kind, long double Settings::*member)
 constexpr Line baud(const char *key, BaudSetting Settings::*member, int rotatorInterface)
 {
     return {key, Kind::Baud, rotatorInterface, nullptr, nullptr, member};
+}
+// Written as "=1" when on, left out when off; any other value leaves the setting as it is.
+constexpr Line flag(const char *key, bool Settings::*member)
+{
+    return {key, Kind::Flag, -1, nullptr, nullptr, nullptr, member};
 }
 constexpr int measure(WindowMeasure which)
 {
@@ -160,7 +167,7 @@ constexpr Line lines[] = {
     // General settings that follow the last section.
     real("AZIMUT_PARKING", Kind::ParkingAzimuth, &Settings::AZIMUT_PARKING),
     plain("PARKING", Kind::Parking),
-    plain("JINGLE", Kind::Jingle),
+    flag("JINGLE", &Settings::JINGLE),
     integer("WLEFT", Kind::MainWindow, &Settings::WLEFT, measure(WindowMeasure::Left)),
     integer("WTOP", Kind::MainWindow, &Settings::WTOP, measure(WindowMeasure::Top)),
     integer("WWIDTH", Kind::MainWindow, &Settings::WWIDTH, measure(WindowMeasure::Width)),
@@ -181,6 +188,11 @@ constexpr Line lines[] = {
     plain("FAV5TXT", Kind::FavouriteName, 4),
     plain("FAV6AZ", Kind::FavouriteAzimuth, 5),
     plain("FAV6TXT", Kind::FavouriteName, 5),
+
+    // The rotctld server, after every line that older readers know.
+    flag("ROTCTLD", &Settings::ROTCTLD),
+    integer("ROTCTLDPORT", Kind::RotctldPort, &Settings::ROTCTLDPORT),
+    flag("ROTCTLDALL", &Settings::ROTCTLDALL),
 };
 
 // The settings dialog's limits for the N1MM Logger port and antenna.
@@ -350,9 +362,9 @@ bool apply(const Line &line, const QString &value, Settings &s, ConfigurationTar
             s.PARKING = parking + 1;
         break;
     }
-    case Kind::Jingle:
+    case Kind::Flag:
         if (value == u"1")
-            s.JINGLE = true;
+            s.*line.flag = true;
         break;
     case Kind::MainWindow: {
         const auto n = integerValue(value);
@@ -389,6 +401,13 @@ bool apply(const Line &line, const QString &value, Settings &s, ConfigurationTar
         s.FAVTXT[line.index] = value;
         target.setFavouriteCaption(line.index, value);
         break;
+    case Kind::RotctldPort: {
+        const auto n = integerValue(value);
+        if (!n || *n < 1 || *n > 65535)
+            return false;
+        s.*line.integer = *n;
+        break;
+    }
     }
     return true;
 }
@@ -577,8 +596,8 @@ QByteArray configurationText(const Settings &s, const ConfigurationTarget &targe
             if (s.PARKING >= 1 && s.PARKING <= InterfaceCount)
                 add(key + interfaceKeyWord(s.PARKING - 1));
             break;
-        case Kind::Jingle:
-            if (s.JINGLE)
+        case Kind::Flag:
+            if (s.*line.flag)
                 add(key + u'1');
             break;
         case Kind::MainWindow:
@@ -603,6 +622,9 @@ QByteArray configurationText(const Settings &s, const ConfigurationTarget &targe
             break;
         case Kind::FavouriteName:
             add(key + s.FAVTXT[line.index]);
+            break;
+        case Kind::RotctldPort:
+            add(key + QString::number(s.*line.integer));
             break;
         }
     }

@@ -96,6 +96,10 @@ struct Settings {
     // KCT.
     int STOP_KCT = NorthStop, AZOFFSET_KCT = 0, STEP_KCT = 1;
     QString MOVENOW = QStringLiteral("c:\\radio\\kct\\");
+    // The rotctld server: wanted on, its TCP port, reachable from other computers.
+    bool ROTCTLD = false;
+    int ROTCTLDPORT = 4533;
+    bool ROTCTLDALL = false;
 
     // Runtime values.
     long double TargetAzimuth = 0;

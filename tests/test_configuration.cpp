@@ -208,6 +208,9 @@ const QHash<QString, Probe> &probes()
         p["JINGLE"] = [](const Settings &s, const RecordingTarget &, const QList<SkippedLine> &) {
             return QString(s.JINGLE ? "on" : "off");
         };
+        p["rotctld"] = [](const Settings &s, const RecordingTarget &, const QList<SkippedLine> &) {
+            return QString("%1 %2 %3").arg(s.ROTCTLD ? "on" : "off").arg(s.ROTCTLDPORT).arg(s.ROTCTLDALL ? "all" : "local");
+        };
         p["MOVENOW"] = [](const Settings &s, const RecordingTarget &, const QList<SkippedLine> &) {
             return s.MOVENOW;
         };
@@ -409,6 +412,13 @@ void TestConfiguration::readerRules_data()
     row("JINGLE=1", "JINGLE=1", "JINGLE", "on");
     row("JINGLE not turned off", "JINGLE=1\r\nJINGLE=0", "JINGLE", "on");
     row("JINGLE other", "JINGLE=yes", "JINGLE", "off");
+    row("rotctld defaults", "JINGLE=1", "rotctld", "off 4533 local");
+    row("rotctld on, port, other computers", "ROTCTLD=1\r\nROTCTLDPORT=4600\r\nROTCTLDALL=1", "rotctld", "on 4600 all");
+    row("ROTCTLD other", "ROTCTLD=yes\r\nROTCTLDALL=0", "rotctld", "off 4533 local");
+    row("ROTCTLDPORT highest", "ROTCTLDPORT=65535", "rotctld", "off 65535 local");
+    row("ROTCTLDPORT 0 kept out", "ROTCTLDPORT=0", "rotctld", "off 4533 local");
+    row("ROTCTLDPORT above 65535 reported", "ROTCTLDPORT=65536", "skipped", "1");
+    row("ROTCTLDPORT not a number reported", "ROTCTLDPORT=abc", "skipped", "1");
 
     row("WLEFT moves the window", "WLEFT=100\r\nWTOP=-20\r\nWWIDTH=500\r\nWHEIGHT=60", "calls",
         "window Left 100; window Top -20; window Width 500; window Height 60");
@@ -460,7 +470,7 @@ void TestConfiguration::firstSaveWritesSampleLines()
 
     const QByteArray written = fileBytes(s.ConfigPath);
     QCOMPARE(written.left(firstStartSample.size()), firstStartSample);
-    QVERIFY(written.endsWith("FAV6TXT=Fav.6\r\n"));
+    QVERIFY(written.endsWith("FAV6TXT=Fav.6\r\nROTCTLDPORT=4533\r\n"));
     QVERIFY(!QFile::exists(s.BackupPath));
     QVERIFY(!hasWriteBit(s.ConfigPath));
     QVERIFY(ui->messages.isEmpty());
@@ -519,6 +529,9 @@ void TestConfiguration::everyLineInOrder()
     s.ANGLE = "123";
     s.FAVAZ = {10, 20, 30, 40, 50, 359};
     s.FAVTXT = {"W", "JA", "VK", "ZL", "PY", "KH6"};
+    s.ROTCTLD = true;
+    s.ROTCTLDPORT = 4600;
+    s.ROTCTLDALL = true;
 
     const QByteArray expected = "[TORVANEL  V2.4.1DX]\r\n"
                                 "LANGUAGE=FRENCH\r\nAUTO=1\r\nSERVER=N1MM\r\nPORTN1MM=12041\r\n"
@@ -546,7 +559,8 @@ void TestConfiguration::everyLineInOrder()
                                 "WALEFT=600\r\nWATOP=700\r\nWANGLE=1\r\nANGLE=123\r\n"
                                 "FAV1AZ=10\r\nFAV1TXT=W\r\nFAV2AZ=20\r\nFAV2TXT=JA\r\n"
                                 "FAV3AZ=30\r\nFAV3TXT=VK\r\nFAV4AZ=40\r\nFAV4TXT=ZL\r\n"
-                                "FAV5AZ=50\r\nFAV5TXT=PY\r\nFAV6AZ=359\r\nFAV6TXT=KH6\r\n";
+                                "FAV5AZ=50\r\nFAV5TXT=PY\r\nFAV6AZ=359\r\nFAV6TXT=KH6\r\n"
+                                "ROTCTLD=1\r\nROTCTLDPORT=4600\r\nROTCTLDALL=1\r\n";
     const QByteArray written = configurationText(s, target, StoredChoices());
     QCOMPARE(fileLines(written), fileLines(expected));
     QCOMPARE(written, expected);

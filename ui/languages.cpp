@@ -31,6 +31,8 @@ const char *const serverNames[] = {"Velmundo", "Beam_DX", "N1MM"};
 
 const Texts serverMenu = {"Server", "Serveur"};
 
+const Texts rotctldItem = {"rotctld server (%1)", "Serveur rotctld (%1)"};
+
 struct Message {
     QString Settings::*member;
     Texts texts;
@@ -63,6 +65,11 @@ QString serverMenuCaption(Language language, std::optional<Server> chosen)
     if (!chosen)
         return menu;
     return menu + QStringLiteral(" (") + QLatin1String(serverNames[int(*chosen)]) + QLatin1Char(')');
+}
+
+QString rotctldCaption(Language language, int port)
+{
+    return pick(rotctldItem, language).arg(port);
 }
 
 void setSharedMessages(Settings &s, Language language)

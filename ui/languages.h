@@ -19,6 +19,9 @@ QString caption(Caption item, Language language);
 // "Server", or "Server (Velmundo)" when a server is chosen; without an accelerator.
 QString serverMenuCaption(Language language, std::optional<Server> chosen);
 
+// "rotctld server (4533)": the network server's item, with its port.
+QString rotctldCaption(Language language, int port);
+
 // Sets the messages that other windows show in the current language.
 void setSharedMessages(Settings &s, Language language);
 

@@ -102,12 +102,25 @@ TFormInit::TFormInit(TForm1 *mainWindow) : QWidget(mainWindow, Qt::Window), form
     LabelAntN1MM = new QLabel(QStringLiteral("Port Antenne: "));
     EditAntN1MM = new QLineEdit(QStringLiteral("16"));
     EditAntN1MM->setObjectName(QStringLiteral("EditAntN1MM"));
-    auto *n1mm = new QHBoxLayout(GroupBoxN1MM);
+    auto *n1mmRows = new QVBoxLayout(GroupBoxN1MM);
+    auto *n1mm = new QHBoxLayout;
+    n1mmRows->addLayout(n1mm);
     n1mm->addWidget(LabelPortN1MM);
     n1mm->addWidget(EditPortN1MM);
     n1mm->addSpacing(12);
     n1mm->addWidget(LabelAntN1MM);
     n1mm->addWidget(EditAntN1MM);
+    LabelPortRotctld = new QLabel(QStringLiteral("Port rotctld :"));
+    EditPortRotctld = new QLineEdit(QStringLiteral("4533"));
+    EditPortRotctld->setObjectName(QStringLiteral("EditPortRotctld"));
+    CheckBoxRotctldAll = new QCheckBox;
+    CheckBoxRotctldAll->setObjectName(QStringLiteral("CheckBoxRotctldAll"));
+    auto *rotctld = new QHBoxLayout;
+    n1mmRows->addLayout(rotctld);
+    rotctld->addWidget(LabelPortRotctld);
+    rotctld->addWidget(EditPortRotctld);
+    rotctld->addSpacing(12);
+    rotctld->addWidget(CheckBoxRotctldAll, 1);
     CheckBoxEnvoiCommande = new QCheckBox(this);
     CheckBoxEnvoiCommande->setObjectName(QStringLiteral("CheckBoxEnvoiCommande"));
 
@@ -235,6 +248,8 @@ void TFormInit::FormShow()
 {
     Settings &s = settings();
     CheckBoxEnvoiCommande->setChecked(s.JINGLE);
+    EditPortRotctld->setText(QString::number(s.ROTCTLDPORT));
+    CheckBoxRotctldAll->setChecked(s.ROTCTLDALL);
     if (form1->MenuEnglish->isChecked())
         setLanguageTexts(languages::Language::English);
     if (form1->MenuFrancais->isChecked())
@@ -386,6 +401,13 @@ bool TFormInit::FormClose()
     int port = 0;
     if (!wholeNumberWithin(EditAntN1MM, 1, 16, antenna) || !wholeNumberWithin(EditPortN1MM, 1, 50000, port))
         return false;
+    int rotctldPort = 0;
+    if (!wholeNumberWithin(EditPortRotctld, 1, 65535, rotctldPort)) {
+        platform::ui().message(platform::MessageKind::Warning, rotctldPortMessage);
+        return false;
+    }
+    s.ROTCTLDPORT = rotctldPort;
+    s.ROTCTLDALL = CheckBoxRotctldAll->isChecked();
 
     s.N1mmPort = quint16(port);
     s.N1mmAntenna = quint16(antenna);
@@ -394,6 +416,7 @@ bool TFormInit::FormClose()
     // A port that cannot be bound is reported, but the dialog closes all the same: its
     // settings are in force and reopening it would only repeat the failure.
     platform::guarded([&] { emit moveN1mmListener(listeningPort); });
+    platform::guarded([this] { form1->moveRotctldServer(); });
     return true;
 }
 

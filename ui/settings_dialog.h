@@ -86,6 +86,10 @@ public:
     QLabel *LabelPortN1MM, *LabelAntN1MM;
     QLineEdit *EditPortN1MM, *EditAntN1MM;
     QCheckBox *CheckBoxEnvoiCommande;
+    // The rotctld server's port and reach, beside the N1MM values.
+    QLabel *LabelPortRotctld;
+    QLineEdit *EditPortRotctld;
+    QCheckBox *CheckBoxRotctldAll;
 
     RadioGroup *RadioGroupHNVLPT, *RadioGroupFODLPT;
     RadioGroup *RadioGroupPortGS, *RadioGroupPortEasy, *RadioGroupPortTKB, *RadioGroupPortPro,
@@ -149,4 +153,5 @@ private:
     QHash<QString, std::function<void()>> handlers;
     // The parking choice goes to its page at the first activation of each showing only.
     bool parkingPending = false;
+    QString rotctldPortMessage;
 };

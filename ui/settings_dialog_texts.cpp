@@ -32,6 +32,9 @@ const Text arsvcom = {"If using ARSVCOM, choose GS232, the virtual COM port crea
                       "case \"+el=0\""};
 const Text jingle = {"Check to play an audio signal when a command is sent to rotator",
                      "Cocher pour jouer un son lorsque le rotor est commandé"};
+const Text rotctldAll = {"allow other computers", "autoriser d'autres ordinateurs"};
+const Text rotctldPort = {"The rotctld port must be a whole number from 1 to 65535",
+                          "Le port rotctld doit être un nombre entier de 1 à 65535"};
 
 } // namespace
 
@@ -52,4 +55,6 @@ void TFormInit::setLanguageTexts(languages::Language language)
     StaticTextEA4TX->setText(arswin.in(language));
     LabelEA4TX->setText(arsvcom.in(language));
     CheckBoxEnvoiCommande->setText(jingle.in(language));
+    CheckBoxRotctldAll->setText(rotctldAll.in(language));
+    rotctldPortMessage = rotctldPort.in(language);
 }

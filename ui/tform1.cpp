@@ -69,6 +69,7 @@ TForm1::TForm1(QWidget *parent) : QMainWindow(parent)
     host->registerIn(drivers);
     createMenus();
     createServers();
+    createRotctldServer();
     qApp->installEventFilter(this);
     // The menu bar stays in the window, so the client area is the design's 471 x 44.
     move(3, 114);
@@ -221,6 +222,7 @@ void TForm1::FormActivate()
         ~Done() { flag = false; }
     } done{activating};
     startListenerAtFirstActivation();
+    startRotctldAtFirstActivation();
     pushStoredSettings();
     openDdeLinkAtFirstActivation();
     showPendingAngle();
@@ -251,7 +253,9 @@ void TForm1::FormClose()
     // An editor left open would lose its edits: closing the program closes it too.
     if (FormFav && FormFav->isVisible())
         FormFav->FormClose();
-    // Each step runs even when one before it failed, so that the file is always saved.
+    // Each step runs even when one before it failed, so that the file is always saved. No
+    // network client steers once the exit sequence has begun.
+    platform::guarded([this] { closeRotctldServer(); });
     platform::guarded([this] { Stop_Track(); });
     platform::guarded([this] { park(); });
     platform::guarded([this] { releaseParallelPort(); });

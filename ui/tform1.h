@@ -21,6 +21,7 @@ class QTimer;
 class DdeClientConv;
 class DdeClientItem;
 class UDPServer;
+class RotctldServer;
 class TFormAngle;
 class TFormInit;
 class TFormFav;
@@ -121,6 +122,18 @@ public:
     void openDdeLinkAtFirstActivation();
     void closeServers();
 
+    // The rotctld-compatible network server, on or off whatever azimuth server is chosen.
+    void createRotctldServer();
+    void MenuServerRotctldClick();
+    // Listens on ROTCTLDPORT when ROTCTLD is on, else closes; a port that cannot be listened
+    // on turns ROTCTLD off, unticks the item and is thrown as TorvanelError.
+    void applyRotctldServer();
+    // After the settings dialog: listens again when the port or the reach changed.
+    void moveRotctldServer();
+    void showRotctldCaption();
+    void startRotctldAtFirstActivation();
+    void closeRotctldServer();
+
     DriverTable drivers;
     // What the configuration file reads and writes in the windows, and the interface and port
     // choices the file held at start.
@@ -162,6 +175,7 @@ public:
     ::UDPServer *UDPServer;
     ::DdeClientConv *DdeClientConv;
     ::DdeClientItem *DdeClientItem;
+    RotctldServer *rotctldServer;
     // The menu bar, in its order.
     QAction *MenuQuitter;
     QAction *MenuInit;
@@ -171,6 +185,7 @@ public:
     QAction *MenuServerVelmundo;
     QAction *menuServerBeamDX;
     QAction *MenuServerN1MM;
+    QAction *MenuServerRotctld;
     QMenu *MenuLangue;
     QAction *MenuEnglish;
     QAction *MenuFrancais;
@@ -232,4 +247,6 @@ private:
     bool activating = false;
     bool trackInProgress = false;
     bool trackRequestedAgain = false;
+    // The reach the rotctld server listens with, to tell whether the dialog changed it.
+    bool rotctldReachesOthers = false;
 };

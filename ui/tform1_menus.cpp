@@ -76,6 +76,10 @@ void TForm1::createMenus()
                               Qt::CTRL | Qt::ALT | Qt::Key_N);
     radioGroup(this, {MenuServerVelmundo, menuServerBeamDX, MenuServerN1MM});
     MenuServerVelmundo->setChecked(true);
+    // Beside the azimuth servers, not one of them: it runs whichever of them is chosen.
+    MenuServer->addSeparator();
+    MenuServerRotctld = menuItem(this, MenuServer, "MenuServerRotctld", languages::rotctldCaption(Language::English, 4533));
+    MenuServerRotctld->setCheckable(true);
 
     MenuLangue = submenu(this, "MenuLangue", QStringLiteral("Language"));
     bar->addMenu(MenuLangue);
@@ -182,6 +186,7 @@ void TForm1::setLanguageTexts(Language language)
             chosen = server;
     }
     MenuServer->setTitle(languages::serverMenuCaption(language, chosen));
+    showRotctldCaption();
     languages::setSharedMessages(settings(), language);
 }
 

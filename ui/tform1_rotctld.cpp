@@ -1,0 +1,81 @@
+// The main window's rotctld-compatible server: network clients steer the antenna through the same
+// azimuth box, STOP button and parking as the user.
+#include "ui/tform1.h"
+
+#include <QAction>
+#include <QLineEdit>
+
+#include "app/settings.h"
+#include "platform/error.h"
+#include "sources/rotctld_server.h"
+#include "ui/up_down.h"
+
+void TForm1::createRotctldServer()
+{
+    // Called from a client's line: whatever a handler raises is reported here, never thrown
+    // through the server's socket handling.
+    rotctld::Rotator rotator{
+        [this](int azimuth) { UpDownAzi->setPosition(azimuth); },
+        [this] { return EditAzimut->text().toInt(); },
+        [this] { platform::guarded([this] { BitBtnStopClick(); }); },
+        [this] {
+            if (!parksAtExit())
+                return false;
+            platform::guarded([this] { park(); });
+            return true;
+        }};
+    rotctldServer = new RotctldServer(std::move(rotator), this);
+    connectItem(MenuServerRotctld, &TForm1::MenuServerRotctldClick);
+}
+
+void TForm1::MenuServerRotctldClick()
+{
+    settings().ROTCTLD = MenuServerRotctld->isChecked();
+    applyRotctldServer();
+}
+
+void TForm1::applyRotctldServer()
+{
+    Settings &s = settings();
+    if (!s.ROTCTLD) {
+        rotctldServer->close();
+        MenuServerRotctld->setChecked(false);
+        return;
+    }
+    try {
+        rotctldServer->listen(quint16(s.ROTCTLDPORT), s.ROTCTLDALL);
+    } catch (const TorvanelError &) {
+        s.ROTCTLD = false;
+        MenuServerRotctld->setChecked(false);
+        throw;
+    }
+    rotctldReachesOthers = s.ROTCTLDALL;
+    MenuServerRotctld->setChecked(true);
+}
+
+void TForm1::moveRotctldServer()
+{
+    const Settings &s = settings();
+    showRotctldCaption();
+    if (rotctldServer->isListening()
+        && (rotctldServer->port() != s.ROTCTLDPORT || rotctldReachesOthers != s.ROTCTLDALL))
+        applyRotctldServer();
+}
+
+void TForm1::showRotctldCaption()
+{
+    MenuServerRotctld->setText(languages::rotctldCaption(language(), settings().ROTCTLDPORT));
+}
+
+void TForm1::startRotctldAtFirstActivation()
+{
+    showRotctldCaption();
+    // Reported once, as the N1MM listener's failure; ticking the item retries.
+    if (settings().ROTCTLD && !rotctldServer->isListening())
+        platform::guarded([this] { applyRotctldServer(); });
+}
+
+void TForm1::closeRotctldServer()
+{
+    rotctldServer->close();
+}
