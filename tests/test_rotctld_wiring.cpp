@@ -1,0 +1,343 @@
+#include <QAction>
+#include <QCheckBox>
+#include <QFile>
+#include <QLineEdit>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+#include "app/configuration.h"
+#include "app/settings.h"
+#include "platform/serial_names.h"
+#include "platform/ui_services.h"
+#include "sources/rotctld_server.h"
+#include "support/pseudo_terminal.h"
+#include "ui/main_window_configuration.h"
+#include "ui/settings_dialog.h"
+#include "ui/tform1.h"
+#include "ui/up_down.h"
+
+namespace {
+
+// A TCP port that nobody holds right now.
+quint16 freePort()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    return probe.serverPort();
+}
+
+// 127.0.0.2 stands for another computer: a loopback-only listener does not take it.
+bool accepts(quint16 port, const char *address = "127.0.0.1")
+{
+    QTcpSocket client;
+    client.connectToHost(QHostAddress(QLatin1String(address)), port);
+    return client.waitForConnected(2000);
+}
+
+QByteArray fileBytes(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+} // namespace
+
+// The rotctld server through the real main window: Hamlib's own client over loopback, the
+// commands read from a GS-232 pseudo-terminal, the menu item, the dialog and Torvanel.ini.
+class TestRotctldWiring : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void hamlibClient_data();
+    void hamlibClient();
+    void menuItem();
+    void portTakenIsReportedAndRetried();
+    void dialogMovesTheListener();
+    void dialogRefusesPort_data();
+    void dialogRefusesPort();
+    void configurationFile();
+
+private:
+    // A window with GS-232 on the line, AUTO on, activated, showing 77.
+    void createWindow();
+    // Runs Hamlib's rotctl with the commands against the window's server; its standard output.
+    QByteArray rotctl(const QStringList &commands);
+
+    std::unique_ptr<QTemporaryDir> parent;
+    std::unique_ptr<PseudoTerminal> line;
+    std::unique_ptr<platform::ScopedRecordingUi> recorder;
+    TForm1 *window = nullptr;
+    quint16 port = 0;
+};
+
+void TestRotctldWiring::init()
+{
+    settings() = Settings();
+    parent = std::make_unique<QTemporaryDir>();
+    line = std::make_unique<PseudoTerminal>();
+    line->linkAs(parent->path(), 3);
+    platform::setComportsParent(parent->path());
+    recorder = std::make_unique<platform::ScopedRecordingUi>();
+    (*recorder)->reallyStart = false;
+    port = freePort();
+    Settings &s = settings();
+    s.ROTCTLDPORT = port;
+    s.ANT = GS232;
+    s.PORT_GS232 = 2;
+}
+
+void TestRotctldWiring::cleanup()
+{
+    delete window;
+    window = nullptr;
+    recorder.reset();
+    line.reset();
+    parent.reset();
+}
+
+void TestRotctldWiring::createWindow()
+{
+    window = new TForm1;
+    window->FormActivate();
+    window->BitBtnAutoClick();
+    window->UpDownAzi->setPosition(77);
+    QCOMPARE(line->read(5), QByteArray("W077\r"));
+}
+
+QByteArray TestRotctldWiring::rotctl(const QStringList &commands)
+{
+    QProcess client;
+    client.start(QStringLiteral("rotctl"),
+                 QStringList{QStringLiteral("-m"), QStringLiteral("2"), QStringLiteral("-r"),
+                             QStringLiteral("127.0.0.1:%1").arg(port)}
+                     + commands);
+    // The server answers on this thread: the client is waited for with the event loop running.
+    if (!client.waitForStarted() || !QTest::qWaitFor([&] { return client.state() == QProcess::NotRunning; }, 20000))
+        client.kill();
+    return client.readAllStandardOutput();
+}
+
+void TestRotctldWiring::hamlibClient_data()
+{
+    QTest::addColumn<QString>("box");
+    QTest::addColumn<int>("parking");
+    QTest::addColumn<QStringList>("commands");
+    QTest::addColumn<QByteArray>("sent");
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<QByteArray>("printed");
+    const QStringList set = {"P", "123", "45"};
+    QTest::newRow("set position") << "77" << -1 << set << QByteArray("W123\r") << "123" << QByteArray();
+    QTest::newRow("half degree to even") << "77" << -1 << QStringList{"P", "44.5", "0"} << QByteArray("W044\r")
+                                         << "44" << QByteArray();
+    QTest::newRow("negative from north backwards") << "77" << -1 << QStringList{"P", "-90", "0"}
+                                                   << QByteArray("W270\r") << "270" << QByteArray();
+    QTest::newRow("beyond 360 refused") << "77" << -1 << QStringList{"P", "400", "0"} << QByteArray() << "77"
+                                        << QByteArray();
+    QTest::newRow("stop") << "77" << -1 << QStringList{"S"} << QByteArray("S\r") << "77" << QByteArray();
+    QTest::newRow("position is the box") << "77" << -1 << QStringList{"p"} << QByteArray() << "77"
+                                         << QByteArray("77.00\n");
+    QTest::newRow("box not a number reads 0") << "abc" << -1 << QStringList{"p"} << QByteArray() << "abc"
+                                              << QByteArray("0.00\n");
+    QTest::newRow("park goes to the parking azimuth") << "77" << 200 << QStringList{"K"} << QByteArray("W200\r")
+                                                      << "200" << QByteArray();
+    QTest::newRow("park without parking moves nothing") << "77" << -1 << QStringList{"K"} << QByteArray() << "77"
+                                                        << QByteArray();
+}
+
+void TestRotctldWiring::hamlibClient()
+{
+    QFETCH(QString, box);
+    QFETCH(int, parking);
+    QFETCH(QStringList, commands);
+    QFETCH(QByteArray, sent);
+    QFETCH(QString, shown);
+    QFETCH(QByteArray, printed);
+    if (QStandardPaths::findExecutable(QStringLiteral("rotctl")).isEmpty())
+        QSKIP("Hamlib's rotctl is not installed");
+    if (parking >= 0) {
+        settings().PARKING = GS232 + 1;
+        settings().AZIMUT_PARKING = parking;
+    }
+    createWindow();
+    window->MenuServerRotctld->trigger();
+    QVERIFY(window->rotctldServer->isListening());
+    // Set by the program: the box holds what it is given, whether or not it is a number.
+    {
+        const QSignalBlocker quiet(window->EditAzimut);
+        window->EditAzimut->setText(box);
+    }
+    const QByteArray output = rotctl(commands);
+    QCOMPARE(line->drain(), sent);
+    QCOMPARE(window->EditAzimut->text(), shown);
+    QVERIFY2(output.startsWith(printed), output.constData());
+    QVERIFY((*recorder)->messages.isEmpty());
+}
+
+void TestRotctldWiring::menuItem()
+{
+    createWindow();
+    QAction *item = window->MenuServerRotctld;
+    const QString number = QString::number(port);
+    QVERIFY(item->isCheckable());
+    QVERIFY(!item->actionGroup());
+    QVERIFY(!item->isChecked());
+    QVERIFY(!window->rotctldServer->isListening());
+    QCOMPARE(item->text(), QStringLiteral("rotctld server (%1)").arg(number));
+
+    item->trigger();
+    QVERIFY(item->isChecked());
+    QVERIFY(settings().ROTCTLD);
+    QVERIFY(accepts(port));
+    QVERIFY(!accepts(port, "127.0.0.2"));
+    // Independent of the azimuth servers.
+    window->menuServerBeamDX->trigger();
+    QVERIFY(item->isChecked());
+    QVERIFY(window->menuServerBeamDX->isChecked());
+    window->MenuFrancaisClick();
+    QCOMPARE(item->text(), QStringLiteral("Serveur rotctld (%1)").arg(number));
+    window->MenuEnglishClick();
+    QCOMPARE(item->text(), QStringLiteral("rotctld server (%1)").arg(number));
+
+    item->trigger();
+    QVERIFY(!item->isChecked());
+    QVERIFY(!settings().ROTCTLD);
+    QVERIFY(!accepts(port));
+    QVERIFY((*recorder)->messages.isEmpty());
+}
+
+void TestRotctldWiring::portTakenIsReportedAndRetried()
+{
+    createWindow();
+    auto holder = std::make_unique<QTcpServer>();
+    QVERIFY(holder->listen(QHostAddress::LocalHost, port));
+    window->MenuServerRotctld->trigger();
+    QCOMPARE((*recorder)->messages.size(), 1);
+    QCOMPARE((*recorder)->messages[0].kind, platform::MessageKind::Error);
+    QVERIFY2((*recorder)->messages[0].text.contains(QString::number(port)), qPrintable((*recorder)->messages[0].text));
+    QVERIFY(!window->MenuServerRotctld->isChecked());
+    QVERIFY(!window->rotctldServer->isListening());
+    QVERIFY(!settings().ROTCTLD);
+
+    holder.reset();
+    window->MenuServerRotctld->trigger();
+    QVERIFY(window->MenuServerRotctld->isChecked());
+    QVERIFY(accepts(port));
+    QCOMPARE((*recorder)->messages.size(), 1);
+}
+
+void TestRotctldWiring::dialogMovesTheListener()
+{
+    createWindow();
+    window->MenuServerRotctld->trigger();
+    window->FormInit->FormShow();
+    QCOMPARE(window->FormInit->EditPortRotctld->text(), QString::number(port));
+    QVERIFY(!window->FormInit->CheckBoxRotctldAll->isChecked());
+    const quint16 old = port;
+    port = freePort();
+    window->FormInit->EditPortRotctld->setText(QString::number(port));
+    QVERIFY(window->FormInit->FormClose());
+    QCOMPARE(settings().ROTCTLDPORT, int(port));
+    QVERIFY(accepts(port));
+    QVERIFY(!accepts(old));
+    QCOMPARE(window->MenuServerRotctld->text(), QStringLiteral("rotctld server (%1)").arg(port));
+
+    // Other computers allowed: the same port, now on every address.
+    window->FormInit->FormShow();
+    window->FormInit->CheckBoxRotctldAll->setChecked(true);
+    QVERIFY(window->FormInit->FormClose());
+    QVERIFY(settings().ROTCTLDALL);
+    QVERIFY(accepts(port, "127.0.0.2"));
+
+    // Off, a new port only changes the caption.
+    window->MenuServerRotctld->trigger();
+    window->FormInit->FormShow();
+    window->FormInit->EditPortRotctld->setText(QStringLiteral("4999"));
+    QVERIFY(window->FormInit->FormClose());
+    QVERIFY(!window->rotctldServer->isListening());
+    QCOMPARE(window->MenuServerRotctld->text(), QStringLiteral("rotctld server (4999)"));
+    QVERIFY((*recorder)->messages.isEmpty());
+}
+
+void TestRotctldWiring::dialogRefusesPort_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<bool>("french");
+    QTest::addColumn<QString>("message");
+    const QString english = QStringLiteral("The rotctld port must be a whole number from 1 to 65535");
+    const QString french = QString::fromUtf8("Le port rotctld doit être un nombre entier de 1 à 65535");
+    QTest::newRow("0") << "0" << false << english;
+    QTest::newRow("65536") << "65536" << false << english;
+    QTest::newRow("letters") << "45x" << false << english;
+    QTest::newRow("empty") << "" << false << english;
+    QTest::newRow("French") << "-1" << true << french;
+}
+
+void TestRotctldWiring::dialogRefusesPort()
+{
+    QFETCH(QString, typed);
+    QFETCH(bool, french);
+    QFETCH(QString, message);
+    createWindow();
+    window->MenuServerRotctld->trigger();
+    if (french)
+        window->MenuFrancaisClick();
+    window->FormInit->FormShow();
+    window->FormInit->EditPortRotctld->setText(typed);
+    QVERIFY(!window->FormInit->FormClose());
+    QCOMPARE((*recorder)->messages.size(), 1);
+    QCOMPARE((*recorder)->messages[0].text, message);
+    QCOMPARE(settings().ROTCTLDPORT, int(port));
+    QVERIFY(accepts(port));
+}
+
+void TestRotctldWiring::configurationFile()
+{
+    Settings &s = settings();
+    s.ExeDir = parent->path();
+    s.ConfigPath = parent->path() + QStringLiteral("/Torvanel.ini");
+    s.BackupPath = parent->path() + QStringLiteral("/Torvanel.~in");
+    s.ConfigExisted = true;
+    QFile file(s.ConfigPath);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(QStringLiteral("LANGUAGE=FRENCH\r\nANT=GS232\r\nPORT_GS232=3\r\nROTCTLD=1\r\nROTCTLDPORT=%1\r\nROTCTLDALL=1\r\n")
+                   .arg(port)
+                   .toLatin1());
+    file.close();
+
+    window = new TForm1;
+    // Turned on at the first activation, not while the window is created.
+    QVERIFY(!window->rotctldServer->isListening());
+    window->FormActivate();
+    QVERIFY(window->MenuServerRotctld->isChecked());
+    QCOMPARE(window->rotctldServer->port(), port);
+    QCOMPARE(window->MenuServerRotctld->text(), QStringLiteral("Serveur rotctld (%1)").arg(port));
+    QVERIFY(accepts(port, "127.0.0.2"));
+
+    // Closing stops the server and keeps it on in the file.
+    window->close();
+    QVERIFY(!window->rotctldServer->isListening());
+    const QByteArray saved = fileBytes(s.ConfigPath);
+    QVERIFY2(saved.endsWith(QStringLiteral("FAV6TXT=Fav.6\r\nROTCTLD=1\r\nROTCTLDPORT=%1\r\nROTCTLDALL=1\r\n")
+                                .arg(port)
+                                .toLatin1()),
+             saved.constData());
+
+    // Turned off, only the port is kept.
+    window->MenuServerRotctld->trigger();
+    QVERIFY(!window->MenuServerRotctld->isChecked());
+    s.ROTCTLDALL = false;
+    const QByteArray text = configuration::configurationText(s, *window->configurationTarget, window->storedChoices);
+    QVERIFY(text.endsWith(QStringLiteral("FAV6TXT=Fav.6\r\nROTCTLDPORT=%1\r\n").arg(port).toLatin1()));
+    QVERIFY((*recorder)->messages.isEmpty());
+}
+
+QTEST_MAIN(TestRotctldWiring)
+#include "test_rotctld_wiring.moc"
