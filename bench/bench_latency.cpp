@@ -1,11 +1,16 @@
-// bench_latency: how long a logger datagram takes to become a command on the rotator's line, and
-// what the program costs while it only listens.
+// bench_latency: how long a logger datagram and a rotctld request take to become a command on the
+// rotator's line (the request beside Hamlib's own rotctld driving a GS-232B line), and what the
+// program costs while it only listens.
 //
 // Usage: bench_latency [--idle-seconds N]   (default 30)
 
 #include <QAction>
 #include <QApplication>
 #include <QEventLoop>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QUdpSocket>
@@ -16,6 +21,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <functional>
 #include <thread>
 #include <vector>
 
@@ -25,12 +31,14 @@
 #include "platform/wait.h"
 #include "tests/support/pseudo_terminal.h"
 #include "ui/tform1.h"
+#include "ui/up_down.h"
 
 using Clock = std::chrono::steady_clock;
 
 namespace {
 
 constexpr int Datagrams = 200;
+constexpr int Requests = 200;
 
 double cpuSeconds()
 {
@@ -86,6 +94,113 @@ private:
     std::thread thread;
 };
 
+// Seven degrees apart, so that every command passes the minimum step.
+int azimuthOf(int i)
+{
+    return 10 + (i * 7) % 340;
+}
+
+// Sends count requests one at a time, timing each from its sending to its first byte on the line.
+// settle runs after each one, before the next is sent.
+std::vector<double> latencies(const PseudoTerminal &line, int count, const std::function<void(int)> &send,
+                              const std::function<void()> &settle)
+{
+    std::vector<double> times;
+    LineWatcher watcher(line);
+    for (int i = 0; i < count; ++i) {
+        watcher.expect();
+        const auto sent = Clock::now();
+        send(azimuthOf(i));
+        const auto deadline = sent + std::chrono::seconds(2);
+        while (!watcher.arrived() && Clock::now() < deadline)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+        if (watcher.arrived())
+            times.push_back(std::chrono::duration<double, std::milli>(watcher.arrivalTime() - sent).count());
+        settle();
+    }
+    return times;
+}
+
+void report(const char *what, const std::vector<double> &times, int count)
+{
+    std::printf("%s, %zu of %d:\n", what, times.size(), count);
+    if (times.empty())
+        std::printf("  no command reached the line\n");
+    else
+        std::printf("  median %.3f ms, 90th percentile %.3f ms\n", percentile(times, 0.5), percentile(times, 0.9));
+}
+
+quint16 freeTcpPort()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    return probe.serverPort();
+}
+
+// A rotctld client: one "P" line per request, its answer read before the next one goes.
+class RotctldClient
+{
+public:
+    // Retries for a while: a server just started may not listen yet.
+    bool connectTo(quint16 port)
+    {
+        const auto deadline = Clock::now() + std::chrono::seconds(5);
+        while (Clock::now() < deadline) {
+            socket.connectToHost(QHostAddress::LocalHost, port);
+            if (socket.waitForConnected(500))
+                return true;
+            socket.abort();
+            platform::wait(100);
+        }
+        return false;
+    }
+    void send(int azimuth)
+    {
+        socket.write("P " + QByteArray::number(azimuth) + " 0\n");
+        socket.flush();
+    }
+    // The answer ("RPRT 0"), with the event loop running for a server on this thread.
+    void awaitAnswer()
+    {
+        const auto deadline = Clock::now() + std::chrono::seconds(5);
+        while (!socket.canReadLine() && Clock::now() < deadline) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+            socket.waitForReadyRead(1);
+        }
+        socket.readAll();
+    }
+
+private:
+    QTcpSocket socket;
+};
+
+// Hamlib's rotctld for a GS-232B on another line, the same requests from the same client.
+void measureHamlib()
+{
+    const QString program = QStandardPaths::findExecutable(QStringLiteral("rotctld"));
+    if (program.isEmpty()) {
+        std::printf("Hamlib's rotctld is not installed: its part is skipped.\n");
+        return;
+    }
+    PseudoTerminal line;
+    const quint16 port = freeTcpPort();
+    QProcess server;
+    server.start(program, {QStringLiteral("-m"), QStringLiteral("603"), QStringLiteral("-r"), line.path,
+                           QStringLiteral("-t"), QString::number(port)});
+    RotctldClient client;
+    if (server.waitForStarted() && client.connectTo(port)) {
+        const std::vector<double> times = latencies(line, Requests, [&](int azimuth) { client.send(azimuth); }, [&] {
+            client.awaitAnswer();
+            platform::wait(60);
+        });
+        report("rotctld P request to first byte on the line, Hamlib's rotctld -m 603 (GS-232B)", times, Requests);
+    } else {
+        std::printf("Hamlib's rotctld did not start: %s\n", qPrintable(server.errorString()));
+    }
+    server.terminate();
+    server.waitForFinished(2000);
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -117,43 +232,45 @@ int main(int argc, char **argv)
     }
     Settings &s = settings();
     s.N1mmPort = quint16(port - s.N1mmAntenna);
+    s.ROTCTLDPORT = freeTcpPort();
     s.ANT = GS232;
     s.PORT_GS232 = 2;
     TForm1 window;
     window.MenuServerN1MM->trigger();
     window.FormActivate();
     window.BitBtnAutoClick();
+    window.MenuServerRotctld->trigger();
     if (!quiet->messages.isEmpty()) {
         std::fprintf(stderr, "%s\n", qPrintable(quiet->messages.constFirst().text));
         return 1;
     }
 
-    std::vector<double> latencies;
-    {
-        LineWatcher watcher(line);
-        QUdpSocket sender;
-        for (int i = 0; i < Datagrams; ++i) {
-            // Seven degrees apart, so that every command passes the minimum step.
-            const QByteArray datagram = "<goazi>" + QByteArray::number(10 + (i * 7) % 340) + "</goazi>";
-            watcher.expect();
-            const auto sent = Clock::now();
-            sender.writeDatagram(datagram, QHostAddress::LocalHost, port);
-            const auto deadline = sent + std::chrono::seconds(2);
-            while (!watcher.arrived() && Clock::now() < deadline)
-                QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
-            if (watcher.arrived())
-                latencies.push_back(std::chrono::duration<double, std::milli>(watcher.arrivalTime() - sent).count());
-            // The driver's pause after the command ends before the next datagram.
-            platform::wait(60);
-        }
-    }
-    if (latencies.empty()) {
+    QUdpSocket sender;
+    // The driver's pause after the command ends before the next request.
+    const auto pause = [] { platform::wait(60); };
+    const std::vector<double> datagrams = latencies(line, Datagrams, [&](int azimuth) {
+        sender.writeDatagram("<goazi>" + QByteArray::number(azimuth) + "</goazi>", QHostAddress::LocalHost, port);
+    }, pause);
+    if (datagrams.empty()) {
         std::fprintf(stderr, "No command reached the line.\n");
         return 1;
     }
-    std::printf("Datagram to first byte on the GS-232 line, %zu of %d datagrams:\n", latencies.size(), Datagrams);
-    std::printf("  median %.3f ms, 90th percentile %.3f ms\n", percentile(latencies, 0.5),
-                percentile(latencies, 0.9));
+    report("Datagram to first byte on the GS-232 line", datagrams, Datagrams);
+
+    RotctldClient client;
+    if (!client.connectTo(s.ROTCTLDPORT)) {
+        std::fprintf(stderr, "Torvanel's rotctld server does not accept connections.\n");
+        return 1;
+    }
+    // Away from the datagrams' last azimuth, which the first request repeats.
+    window.UpDownAzi->setPosition(0);
+    pause();
+    const std::vector<double> requests = latencies(line, Requests, [&](int azimuth) { client.send(azimuth); }, [&] {
+        client.awaitAnswer();
+        pause();
+    });
+    report("rotctld P request to first byte on the line, Torvanel (GS-232)", requests, Requests);
+    measureHamlib();
 
     // The program's own message loop, as it runs between datagrams.
     QEventLoop idle;
