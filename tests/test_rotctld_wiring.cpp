@@ -231,6 +231,22 @@ void TestRotctldWiring::portTakenIsReportedAndRetried()
     QVERIFY(window->MenuServerRotctld->isChecked());
     QVERIFY(accepts(port));
     QCOMPARE((*recorder)->messages.size(), 1);
+
+    // Moved by the dialog to a port that is taken: off, and its clients let go.
+    QTcpSocket client;
+    client.connectToHost(QHostAddress::LocalHost, port);
+    QVERIFY(client.waitForConnected(2000));
+    QTRY_COMPARE(window->rotctldServer->connectionCount(), 1);
+    holder = std::make_unique<QTcpServer>();
+    QVERIFY(holder->listen(QHostAddress::LocalHost, 0));
+    settings().ROTCTLDPORT = holder->serverPort();
+    window->FormInit->FormShow();
+    QVERIFY(window->FormInit->FormClose());
+    QCOMPARE((*recorder)->messages.size(), 2);
+    QVERIFY((*recorder)->messages[1].text.contains(QString::number(holder->serverPort())));
+    QVERIFY(!window->MenuServerRotctld->isChecked());
+    QVERIFY(!settings().ROTCTLD);
+    QTRY_COMPARE(client.state(), QAbstractSocket::UnconnectedState);
 }
 
 void TestRotctldWiring::dialogMovesTheListener()
@@ -241,9 +257,14 @@ void TestRotctldWiring::dialogMovesTheListener()
     QCOMPARE(window->FormInit->EditPortRotctld->text(), QString::number(port));
     QVERIFY(!window->FormInit->CheckBoxRotctldAll->isChecked());
     const quint16 old = port;
+    QTcpSocket earlier;
+    earlier.connectToHost(QHostAddress::LocalHost, old);
+    QVERIFY(earlier.waitForConnected(2000));
+    QTRY_COMPARE(window->rotctldServer->connectionCount(), 1);
     port = freePort();
     window->FormInit->EditPortRotctld->setText(QString::number(port));
     QVERIFY(window->FormInit->FormClose());
+    QTRY_COMPARE(earlier.state(), QAbstractSocket::UnconnectedState);
     QCOMPARE(settings().ROTCTLDPORT, int(port));
     QVERIFY(accepts(port));
     QVERIFY(!accepts(old));

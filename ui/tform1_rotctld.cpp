@@ -45,6 +45,8 @@ void TForm1::applyRotctldServer()
     try {
         rotctldServer->listen(quint16(s.ROTCTLDPORT), s.ROTCTLDALL);
     } catch (const TorvanelError &) {
+        // Off is off: clients of the listener that was there before are let go too.
+        rotctldServer->close();
         s.ROTCTLD = false;
         MenuServerRotctld->setChecked(false);
         throw;
@@ -58,8 +60,11 @@ void TForm1::moveRotctldServer()
     const Settings &s = settings();
     showRotctldCaption();
     if (rotctldServer->isListening()
-        && (rotctldServer->port() != s.ROTCTLDPORT || rotctldReachesOthers != s.ROTCTLDALL))
+        && (rotctldServer->port() != s.ROTCTLDPORT || rotctldReachesOthers != s.ROTCTLDALL)) {
+        // Clients of the old port, or from computers no longer allowed, do not stay connected.
+        rotctldServer->close();
         applyRotctldServer();
+    }
 }
 
 void TForm1::showRotctldCaption()
