@@ -25,6 +25,11 @@ int comNumber(const QString &name)
     return ok && n >= 1 && name.mid(3).at(0).isDigit() ? n : 0;
 }
 
+QString comPortName(int portSetting)
+{
+    return QStringLiteral("COM") + QString::number(portSetting + 1);
+}
+
 QString comTableDevice(int n)
 {
     for (const DeviceRange &range : deviceRanges) {

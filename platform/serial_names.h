@@ -8,6 +8,9 @@ namespace platform {
 // The number n of a name "COMn" (case-insensitive, n >= 1), or 0 when it is not one.
 int comNumber(const QString &name);
 
+// The name of the port a PORT_ setting designates: COMn for the value n - 1.
+QString comPortName(int portSetting);
+
 // The device of COMn by the fixed table: COM1-32 ttyS0-31, COM33-64 ttyUSB0-31,
 // COM65-96 ttyACM0-31; empty outside it.
 QString comTableDevice(int n);

@@ -1,5 +1,6 @@
 #include "rotator/serial_drivers.h"
 
+#include "platform/serial_names.h"
 #include "platform/ui_services.h"
 #include "rotator/driver_table.h"
 #include "rotator/tracking.h"
@@ -17,11 +18,6 @@ SerialChannelId channelId(int rotator)
     case M2Orion: return SerialChannelId::ComPortM2;
     default: return SerialChannelId::ComPortEGI;
     }
-}
-
-QString comName(int port)
-{
-    return QStringLiteral("COM") + QString::number(port + 1);
 }
 
 } // namespace
@@ -56,7 +52,7 @@ bool SerialDrivers::openFor(const SerialProtocol &protocol)
     if (port < 0)
         return false;
     try {
-        line.setPortName(comName(port));
+        line.setPortName(platform::comPortName(port));
         line.open();
         line.clearBuffer(QSerialPort::AllDirections);
     } catch (const std::exception &) {
@@ -131,7 +127,7 @@ void SerialDrivers::sendClosing(int rotator, bool onlyClose)
     if (rotator == TrakBox) {
         if (!line.connected()) {
             try {
-                line.setPortName(comName(settings().PORT_TRAKBOX));
+                line.setPortName(platform::comPortName(settings().PORT_TRAKBOX));
                 line.open();
             } catch (const std::exception &) {
                 // A TrakBox that cannot be reached at exit is simply left alone.

@@ -2,20 +2,11 @@
 
 #include <QTest>
 
+#include "support/byte_rows.h"
+
 #include <string_view>
 
 using namespace std::literals;
-
-using Azimuth = std::optional<int>;
-Q_DECLARE_METATYPE(Azimuth)
-
-namespace {
-// Data with zero bytes inside.
-QByteArray bytes(std::string_view data)
-{
-    return QByteArray(data.data(), qsizetype(data.size()));
-}
-} // namespace
 
 class TestDdeText : public QObject
 {

@@ -6,6 +6,7 @@
 #include <QPushButton>
 
 #include "app/settings.h"
+#include "platform/serial_names.h"
 #include "rotator/serial_protocols.h"
 #include "sources/angle_window.h"
 #include "ui/settings_dialog.h"
@@ -111,7 +112,7 @@ QString MainWindowConfiguration::selectedPortItem(int rotatorInterface) const
     if (!group) {
         const SerialProtocol *protocol = serialProtocol(rotatorInterface);
         const int port = protocol ? settings().*protocol->port : -1;
-        return port < 0 ? QString() : QStringLiteral("COM") + QString::number(port + 1);
+        return port < 0 ? QString() : platform::comPortName(port);
     }
     return group->itemIndex() < 0 ? QString() : group->itemText(group->itemIndex());
 }
