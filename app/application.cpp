@@ -5,6 +5,8 @@
 TorvanelApplication::TorvanelApplication(int &argc, char **argv) : QApplication(argc, argv)
 {
     setApplicationName(QStringLiteral("Torvanel"));
+    // Lets the desktop match the windows to the menu entry and its icon.
+    setDesktopFileName(QStringLiteral("torvanel"));
 }
 
 bool TorvanelApplication::notify(QObject *receiver, QEvent *event)

@@ -18,9 +18,19 @@ QString configurationDirectory(const QString &executableDirectory)
     return base + QStringLiteral("/Torvanel");
 }
 
+QString helpDirectory(const QString &executableDirectory)
+{
+    const QString installed = QDir::cleanPath(executableDirectory + QStringLiteral("/" TORVANEL_INSTALLED_HELP));
+    const QString page = QStringLiteral("/torvanel_en.htm");
+    return !QFileInfo::exists(executableDirectory + page) && QFileInfo::exists(installed + page)
+               ? installed
+               : executableDirectory;
+}
+
 void computePaths(Settings &s, const QString &executableDirectory)
 {
     s.ExeDir = QDir::cleanPath(executableDirectory);
+    s.HelpDir = helpDirectory(s.ExeDir);
     const QString home = configurationDirectory(s.ExeDir);
     s.ConfigPath = home + QStringLiteral("/Torvanel.ini");
     s.BackupPath = home + QStringLiteral("/Torvanel.~in");

@@ -9,5 +9,10 @@ struct Settings;
 // directory ($XDG_CONFIG_HOME/Torvanel, by default ~/.config/Torvanel).
 QString configurationDirectory(const QString &executableDirectory);
 
-// Sets ExeDir, ConfigPath, BackupPath and ConfigExisted, and where comports/ is looked for.
+// Where the help pages lie: beside the executable when they are there (a portable or build
+// directory), else where an install put them relative to it.
+QString helpDirectory(const QString &executableDirectory);
+
+// Sets ExeDir, HelpDir, ConfigPath, BackupPath and ConfigExisted, and where comports/ is
+// looked for.
 void computePaths(Settings &s, const QString &executableDirectory);

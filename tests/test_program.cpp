@@ -1,11 +1,11 @@
 #include <csignal>
 
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include "support/pseudo_terminal.h"
+#include "support/running_program.h"
 #include "support/sample_configuration.h"
 
 // The whole program as a process in an executable directory of its own: its configuration file
@@ -41,24 +41,7 @@ void TestProgram::init()
 
 int TestProgram::runAndEnd(const QStringList &environment, int signal)
 {
-    QProcess program;
-    QProcessEnvironment variables = QProcessEnvironment::systemEnvironment();
-    variables.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    for (const QString &each : environment)
-        variables.insert(each.section(QLatin1Char('='), 0, 0), each.section(QLatin1Char('='), 1));
-    program.setProcessEnvironment(variables);
-    program.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    program.start(home->filePath(QStringLiteral("torvanel")), {});
-    if (!program.waitForStarted(5000))
-        return -1;
-    // Long enough for the first activation; the close is the same whenever it comes.
-    QTest::qWait(1500);
-    ::kill(pid_t(program.processId()), signal);
-    if (!program.waitForFinished(15000)) {
-        program.kill();
-        return -2;
-    }
-    return program.exitStatus() == QProcess::NormalExit ? program.exitCode() : -3;
+    return ::runAndEnd(home->filePath(QStringLiteral("torvanel")), {}, environment, signal);
 }
 
 QByteArray TestProgram::configuration() const

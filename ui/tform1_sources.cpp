@@ -117,7 +117,7 @@ void TForm1::MenuAngleClick()
 
 void TForm1::MenuAideClick()
 {
-    QString directory = settings().ExeDir;
+    QString directory = settings().HelpDir.isEmpty() ? settings().ExeDir : settings().HelpDir;
     if (directory.isEmpty())
         directory = QCoreApplication::applicationDirPath();
     if (!directory.endsWith(QLatin1Char('/')))
