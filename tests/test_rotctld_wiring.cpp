@@ -6,17 +6,15 @@
 #include <QStandardPaths>
 #include <QTcpServer>
 #include <QTcpSocket>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <memory>
 
 #include "app/configuration.h"
 #include "app/settings.h"
-#include "platform/serial_names.h"
 #include "platform/ui_services.h"
 #include "sources/rotctld_server.h"
-#include "support/pseudo_terminal.h"
+#include "support/gs232_station.h"
 #include "ui/main_window_configuration.h"
 #include "ui/settings_dialog.h"
 #include "ui/tform1.h"
@@ -71,36 +69,23 @@ private:
     // Runs Hamlib's rotctl with the commands against the window's server; its standard output.
     QByteArray rotctl(const QStringList &commands);
 
-    std::unique_ptr<QTemporaryDir> parent;
-    std::unique_ptr<PseudoTerminal> line;
-    std::unique_ptr<platform::ScopedRecordingUi> recorder;
+    std::unique_ptr<Gs232Station> station;
     TForm1 *window = nullptr;
     quint16 port = 0;
 };
 
 void TestRotctldWiring::init()
 {
-    settings() = Settings();
-    parent = std::make_unique<QTemporaryDir>();
-    line = std::make_unique<PseudoTerminal>();
-    line->linkAs(parent->path(), 3);
-    platform::setComportsParent(parent->path());
-    recorder = std::make_unique<platform::ScopedRecordingUi>();
-    (*recorder)->reallyStart = false;
+    station = std::make_unique<Gs232Station>();
     port = freePort();
-    Settings &s = settings();
-    s.ROTCTLDPORT = port;
-    s.ANT = GS232;
-    s.PORT_GS232 = 2;
+    settings().ROTCTLDPORT = port;
 }
 
 void TestRotctldWiring::cleanup()
 {
     delete window;
     window = nullptr;
-    recorder.reset();
-    line.reset();
-    parent.reset();
+    station.reset();
 }
 
 void TestRotctldWiring::createWindow()
@@ -109,7 +94,7 @@ void TestRotctldWiring::createWindow()
     window->FormActivate();
     window->BitBtnAutoClick();
     window->UpDownAzi->setPosition(77);
-    QCOMPARE(line->read(5), QByteArray("W077\r"));
+    QCOMPARE(station->line.read(5), QByteArray("W077\r"));
 }
 
 QByteArray TestRotctldWiring::rotctl(const QStringList &commands)
@@ -175,10 +160,10 @@ void TestRotctldWiring::hamlibClient()
         window->EditAzimut->setText(box);
     }
     const QByteArray output = rotctl(commands);
-    QCOMPARE(line->drain(), sent);
+    QCOMPARE(station->line.drain(), sent);
     QCOMPARE(window->EditAzimut->text(), shown);
     QVERIFY2(output.startsWith(printed), output.constData());
-    QVERIFY((*recorder)->messages.isEmpty());
+    QVERIFY(station->recorder->messages.isEmpty());
 }
 
 void TestRotctldWiring::menuItem()
@@ -210,7 +195,7 @@ void TestRotctldWiring::menuItem()
     QVERIFY(!item->isChecked());
     QVERIFY(!settings().ROTCTLD);
     QVERIFY(!accepts(port));
-    QVERIFY((*recorder)->messages.isEmpty());
+    QVERIFY(station->recorder->messages.isEmpty());
 }
 
 void TestRotctldWiring::portTakenIsReportedAndRetried()
@@ -219,9 +204,9 @@ void TestRotctldWiring::portTakenIsReportedAndRetried()
     auto holder = std::make_unique<QTcpServer>();
     QVERIFY(holder->listen(QHostAddress::LocalHost, port));
     window->MenuServerRotctld->trigger();
-    QCOMPARE((*recorder)->messages.size(), 1);
-    QCOMPARE((*recorder)->messages[0].kind, platform::MessageKind::Error);
-    QVERIFY2((*recorder)->messages[0].text.contains(QString::number(port)), qPrintable((*recorder)->messages[0].text));
+    QCOMPARE(station->recorder->messages.size(), 1);
+    QCOMPARE(station->recorder->messages[0].kind, platform::MessageKind::Error);
+    QVERIFY2(station->recorder->messages[0].text.contains(QString::number(port)), qPrintable(station->recorder->messages[0].text));
     QVERIFY(!window->MenuServerRotctld->isChecked());
     QVERIFY(!window->rotctldServer->isListening());
     QVERIFY(!settings().ROTCTLD);
@@ -230,7 +215,7 @@ void TestRotctldWiring::portTakenIsReportedAndRetried()
     window->MenuServerRotctld->trigger();
     QVERIFY(window->MenuServerRotctld->isChecked());
     QVERIFY(accepts(port));
-    QCOMPARE((*recorder)->messages.size(), 1);
+    QCOMPARE(station->recorder->messages.size(), 1);
 
     // Moved by the dialog to a port that is taken: off, and its clients let go.
     QTcpSocket client;
@@ -242,8 +227,8 @@ void TestRotctldWiring::portTakenIsReportedAndRetried()
     settings().ROTCTLDPORT = holder->serverPort();
     window->FormInit->FormShow();
     QVERIFY(window->FormInit->FormClose());
-    QCOMPARE((*recorder)->messages.size(), 2);
-    QVERIFY((*recorder)->messages[1].text.contains(QString::number(holder->serverPort())));
+    QCOMPARE(station->recorder->messages.size(), 2);
+    QVERIFY(station->recorder->messages[1].text.contains(QString::number(holder->serverPort())));
     QVERIFY(!window->MenuServerRotctld->isChecked());
     QVERIFY(!settings().ROTCTLD);
     QTRY_COMPARE(client.state(), QAbstractSocket::UnconnectedState);
@@ -284,7 +269,7 @@ void TestRotctldWiring::dialogMovesTheListener()
     QVERIFY(window->FormInit->FormClose());
     QVERIFY(!window->rotctldServer->isListening());
     QCOMPARE(window->MenuServerRotctld->text(), QStringLiteral("rotctld server (4999)"));
-    QVERIFY((*recorder)->messages.isEmpty());
+    QVERIFY(station->recorder->messages.isEmpty());
 }
 
 void TestRotctldWiring::dialogRefusesPort_data()
@@ -313,8 +298,8 @@ void TestRotctldWiring::dialogRefusesPort()
     window->FormInit->FormShow();
     window->FormInit->EditPortRotctld->setText(typed);
     QVERIFY(!window->FormInit->FormClose());
-    QCOMPARE((*recorder)->messages.size(), 1);
-    QCOMPARE((*recorder)->messages[0].text, message);
+    QCOMPARE(station->recorder->messages.size(), 1);
+    QCOMPARE(station->recorder->messages[0].text, message);
     QCOMPARE(settings().ROTCTLDPORT, int(port));
     QVERIFY(accepts(port));
 }
@@ -322,9 +307,9 @@ void TestRotctldWiring::dialogRefusesPort()
 void TestRotctldWiring::configurationFile()
 {
     Settings &s = settings();
-    s.ExeDir = parent->path();
-    s.ConfigPath = parent->path() + QStringLiteral("/Torvanel.ini");
-    s.BackupPath = parent->path() + QStringLiteral("/Torvanel.~in");
+    s.ExeDir = station->parent.path();
+    s.ConfigPath = station->parent.path() + QStringLiteral("/Torvanel.ini");
+    s.BackupPath = station->parent.path() + QStringLiteral("/Torvanel.~in");
     s.ConfigExisted = true;
     QFile file(s.ConfigPath);
     QVERIFY(file.open(QIODevice::WriteOnly));
@@ -357,7 +342,7 @@ void TestRotctldWiring::configurationFile()
     s.ROTCTLDALL = false;
     const QByteArray text = configuration::configurationText(s, *window->configurationTarget, window->storedChoices);
     QVERIFY(text.endsWith(QStringLiteral("FAV6TXT=Fav.6\r\nROTCTLDPORT=%1\r\n").arg(port).toLatin1()));
-    QVERIFY((*recorder)->messages.isEmpty());
+    QVERIFY(station->recorder->messages.isEmpty());
 }
 
 QTEST_MAIN(TestRotctldWiring)

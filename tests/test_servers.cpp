@@ -6,7 +6,6 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QProcess>
-#include <QTemporaryDir>
 #include <QTimer>
 #include <QUdpSocket>
 #include <QtTest>
@@ -15,10 +14,9 @@
 #include <memory>
 
 #include "app/settings.h"
-#include "platform/serial_names.h"
 #include "platform/ui_services.h"
 #include "sources/udp_server.h"
-#include "support/pseudo_terminal.h"
+#include "support/gs232_station.h"
 #include "ui/settings_dialog.h"
 #include "ui/tform1.h"
 #include "ui/up_down.h"
@@ -119,9 +117,7 @@ private:
     // Every datagram sent before has been handled.
     void barrier();
 
-    std::unique_ptr<QTemporaryDir> parent;
-    std::unique_ptr<PseudoTerminal> line;
-    std::unique_ptr<platform::ScopedRecordingUi> recorder;
+    std::unique_ptr<Gs232Station> station;
     TForm1 *window = nullptr;
     quint16 port = 0;
     QUdpSocket sender;
@@ -137,18 +133,9 @@ void TestServers::initTestCase()
 
 void TestServers::init()
 {
-    settings() = Settings();
-    parent = std::make_unique<QTemporaryDir>();
-    line = std::make_unique<PseudoTerminal>();
-    line->linkAs(parent->path(), 3);
-    platform::setComportsParent(parent->path());
-    recorder = std::make_unique<platform::ScopedRecordingUi>();
-    (*recorder)->reallyStart = false;
+    station = std::make_unique<Gs232Station>();
     port = freePort();
-    Settings &s = settings();
-    s.N1mmPort = quint16(port - 16);
-    s.ANT = GS232;
-    s.PORT_GS232 = 2;
+    settings().N1mmPort = quint16(port - 16);
     received.clear();
 }
 
@@ -156,9 +143,7 @@ void TestServers::cleanup()
 {
     delete window;
     window = nullptr;
-    recorder.reset();
-    line.reset();
-    parent.reset();
+    station.reset();
 }
 
 void TestServers::createWindow(bool n1mm)
@@ -170,7 +155,7 @@ void TestServers::createWindow(bool n1mm)
     window->FormActivate();
     window->BitBtnAutoClick();
     window->UpDownAzi->setPosition(77);
-    QCOMPARE(line->read(5), QByteArray("W077\r"));
+    QCOMPARE(station->line.read(5), QByteArray("W077\r"));
 }
 
 void TestServers::send(const QByteArray &bytes)
@@ -222,9 +207,9 @@ void TestServers::datagrams()
     send(datagram);
     barrier();
     QCOMPARE(window->EditAzimut->text(), azimuth);
-    QCOMPARE(line->drain(), sent);
-    QVERIFY((*recorder)->messages.isEmpty());
-    QVERIFY((*recorder)->beeps.isEmpty());
+    QCOMPARE(station->line.drain(), sent);
+    QVERIFY(station->recorder->messages.isEmpty());
+    QVERIFY(station->recorder->beeps.isEmpty());
 }
 
 void TestServers::otherServerSelectedIgnoresDatagrams()
@@ -235,7 +220,7 @@ void TestServers::otherServerSelectedIgnoresDatagrams()
     // Whatever a socket still hands over once another server is chosen.
     window->UDPServerUDPRead("<goazi>90</goazi>");
     QCOMPARE(window->EditAzimut->text(), QStringLiteral("77"));
-    QCOMPARE(line->drain(), QByteArray());
+    QCOMPARE(station->line.drain(), QByteArray());
 }
 
 void TestServers::selectingTwiceBindsOnce()
@@ -246,8 +231,8 @@ void TestServers::selectingTwiceBindsOnce()
     send("<goazi>150</goazi>");
     window->MenuServerN1MM->trigger();
     QTRY_COMPARE(window->EditAzimut->text(), QStringLiteral("150"));
-    QCOMPARE(line->read(5), QByteArray("W150\r"));
-    QVERIFY((*recorder)->messages.isEmpty());
+    QCOMPARE(station->line.read(5), QByteArray("W150\r"));
+    QVERIFY(station->recorder->messages.isEmpty());
 }
 
 void TestServers::bindFailureIsReportedAndRetried()
@@ -256,9 +241,9 @@ void TestServers::bindFailureIsReportedAndRetried()
     auto holder = std::make_unique<QUdpSocket>();
     QVERIFY(holder->bind(QHostAddress::AnyIPv4, port, QAbstractSocket::DontShareAddress));
     window->MenuServerN1MM->trigger();
-    QCOMPARE((*recorder)->messages.size(), 1);
-    QCOMPARE((*recorder)->messages[0].kind, platform::MessageKind::Error);
-    QCOMPARE((*recorder)->messages[0].text, BindFailure);
+    QCOMPARE(station->recorder->messages.size(), 1);
+    QCOMPARE(station->recorder->messages[0].kind, platform::MessageKind::Error);
+    QCOMPARE(station->recorder->messages[0].text, BindFailure);
     QVERIFY(!window->UDPServer->isActive());
     QVERIFY(window->MenuServerN1MM->isChecked());
     QCOMPARE(window->MenuServer->title(), QStringLiteral("Server (N1MM)"));
@@ -268,7 +253,7 @@ void TestServers::bindFailureIsReportedAndRetried()
     QVERIFY(window->UDPServer->isActive());
     send("<goazi>33</goazi>");
     QTRY_COMPARE(window->EditAzimut->text(), QStringLiteral("33"));
-    QCOMPARE((*recorder)->messages.size(), 1);
+    QCOMPARE(station->recorder->messages.size(), 1);
 }
 
 void TestServers::bindFailureAtFirstActivationIsReportedOnce()
@@ -281,14 +266,14 @@ void TestServers::bindFailureAtFirstActivationIsReportedOnce()
     auto holder = std::make_unique<QUdpSocket>();
     QVERIFY(holder->bind(QHostAddress::AnyIPv4, port, QAbstractSocket::DontShareAddress));
     window->FormActivate();
-    QCOMPARE((*recorder)->messages.size(), 1);
-    QCOMPARE((*recorder)->messages[0].text, BindFailure);
+    QCOMPARE(station->recorder->messages.size(), 1);
+    QCOMPARE(station->recorder->messages[0].text, BindFailure);
     // The rest of the first activation ran, and the next activation changes nothing.
     QVERIFY(s.Activated);
     QVERIFY(window->windowTitle().contains(QStringLiteral("GS232 / COM3")));
     QCOMPARE(window->Label1->text(), QStringLiteral("Defaultport=") + QString::number(port));
     window->FormActivate();
-    QCOMPARE((*recorder)->messages.size(), 1);
+    QCOMPARE(station->recorder->messages.size(), 1);
 
     holder.reset();
     window->MenuServerN1MM->trigger();
@@ -335,7 +320,7 @@ void TestServers::portChangeMovesTheListener()
     window->MenuServerN1MM->trigger();
     send("<goazi>67</goazi>");
     QTRY_COMPARE(window->EditAzimut->text(), QStringLiteral("67"));
-    QVERIFY((*recorder)->messages.isEmpty());
+    QVERIFY(station->recorder->messages.isEmpty());
 }
 
 void TestServers::ddeTexts_data()
@@ -366,8 +351,8 @@ void TestServers::ddeTexts()
     QVERIFY(settings().DdeConversationOpen);
     QCOMPARE(settings().DdeAzimuthText, kept);
     QCOMPARE(window->EditAzimut->text(), azimuth);
-    QCOMPARE(line->drain(), sent);
-    QVERIFY((*recorder)->messages.isEmpty());
+    QCOMPARE(station->line.drain(), sent);
+    QVERIFY(station->recorder->messages.isEmpty());
 }
 
 void TestServers::firstActivationOpensTheLink()
@@ -391,10 +376,10 @@ void TestServers::ddeChangesAndServerQuitting()
     QVERIFY(velmundo.started);
     window->MenuServerVelmundo->trigger();
     QCOMPARE(window->MenuServer->title(), QStringLiteral("&Server (Velmundo)"));
-    QCOMPARE(line->read(5), QByteArray("W010\r"));
+    QCOMPARE(station->line.read(5), QByteArray("W010\r"));
     velmundo.publish(QStringLiteral("45\u00b0"));
     QCOMPARE(window->EditAzimut->text(), QStringLiteral("45"));
-    QCOMPARE(line->read(5), QByteArray("W045\r"));
+    QCOMPARE(station->line.read(5), QByteArray("W045\r"));
 
     velmundo.quit();
     QTRY_VERIFY(!settings().DdeConversationOpen);
@@ -404,7 +389,7 @@ void TestServers::ddeChangesAndServerQuitting()
     window->MenuServerVelmundo->trigger();
     QVERIFY(!settings().DdeConversationOpen);
     QCOMPARE(window->EditAzimut->text(), QStringLiteral("45"));
-    QVERIFY((*recorder)->messages.isEmpty());
+    QVERIFY(station->recorder->messages.isEmpty());
 }
 
 void TestServers::switchingBetweenServers()
@@ -434,7 +419,7 @@ void TestServers::switchingBetweenServers()
     QCOMPARE(window->EditAzimut->text(), QStringLiteral("21"));
     send("<goazi>30</goazi>");
     QTRY_COMPARE(window->EditAzimut->text(), QStringLiteral("30"));
-    QCOMPARE(line->drain(), QByteArray("W010\rW020\rW021\rW030\r"));
+    QCOMPARE(station->line.drain(), QByteArray("W010\rW020\rW021\rW030\r"));
 
     // At exit the link and the listener close.
     window->menuServerBeamDX->trigger();
