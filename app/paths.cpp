@@ -30,7 +30,6 @@ QString helpDirectory(const QString &executableDirectory)
 void computePaths(Settings &s, const QString &executableDirectory)
 {
     s.ExeDir = QDir::cleanPath(executableDirectory);
-    s.HelpDir = helpDirectory(s.ExeDir);
     const QString home = configurationDirectory(s.ExeDir);
     s.ConfigPath = home + QStringLiteral("/Torvanel.ini");
     s.BackupPath = home + QStringLiteral("/Torvanel.~in");

@@ -13,6 +13,5 @@ QString configurationDirectory(const QString &executableDirectory);
 // directory), else where an install put them relative to it.
 QString helpDirectory(const QString &executableDirectory);
 
-// Sets ExeDir, HelpDir, ConfigPath, BackupPath and ConfigExisted, and where comports/ is
-// looked for.
+// Sets ExeDir, ConfigPath, BackupPath and ConfigExisted, and where comports/ is looked for.
 void computePaths(Settings &s, const QString &executableDirectory);

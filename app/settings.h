@@ -123,7 +123,7 @@ struct Settings {
     bool PortDriverRequired = true;
     quint16 N1mmPort = 12040;
     quint16 N1mmAntenna = 16;
-    QString ExeDir, HelpDir, ConfigPath, BackupPath;
+    QString ExeDir, ConfigPath, BackupPath;
     bool ConfigExisted = false;
     std::array<QPushButton *, 6> FavouriteButtons = {};
     QString VersionText = QStringLiteral(" V2.4.1");

@@ -56,6 +56,8 @@ class TestFavouritesAngle : public QObject
     platform::ScopedRecordingUi *recorder = nullptr;
     Doubles sent;
     int favouriteAtStop = -1;
+    // The help pages of an install: a prefix with bin/ and share/torvanel/.
+    QTemporaryDir installTree;
 
     void createWindow()
     {
@@ -399,28 +401,30 @@ private slots:
     {
         QTest::addColumn<bool>("french");
         QTest::addColumn<QString>("exeDir");
-        QTest::addColumn<QString>("helpDir");
         QTest::addColumn<QString>("page");
         const QString here = QCoreApplication::applicationDirPath();
-        QTest::newRow("English") << false << "" << "" << here + "/torvanel_en.htm";
-        QTest::newRow("French") << true << "" << "" << here + "/torvanel_fr.htm";
-        QTest::newRow("French, ExeDir") << true << "/opt/torvanel" << "" << "/opt/torvanel/torvanel_fr.htm";
-        QTest::newRow("ExeDir with delimiter") << false << "/opt/torvanel/" << "" << "/opt/torvanel/torvanel_en.htm";
-        QTest::newRow("installed pages") << true << "/usr/bin" << "/usr/share/torvanel" << "/usr/share/torvanel/torvanel_fr.htm";
+        QTest::newRow("English") << false << "" << here + "/torvanel_en.htm";
+        QTest::newRow("French") << true << "" << here + "/torvanel_fr.htm";
+        QTest::newRow("French, ExeDir") << true << "/opt/torvanel" << "/opt/torvanel/torvanel_fr.htm";
+        QTest::newRow("ExeDir with delimiter") << false << "/opt/torvanel/" << "/opt/torvanel/torvanel_en.htm";
+        // An installed program: no pages beside it, the installed ones in share/torvanel.
+        const QString prefix = installTree.path();
+        QDir(prefix).mkpath(QStringLiteral("bin"));
+        QDir(prefix).mkpath(QStringLiteral("share/torvanel"));
+        QFile(prefix + QStringLiteral("/share/torvanel/torvanel_en.htm")).open(QIODevice::WriteOnly);
+        QTest::newRow("installed pages") << true << prefix + "/bin" << prefix + "/share/torvanel/torvanel_fr.htm";
     }
 
     void help()
     {
         QFETCH(bool, french);
         QFETCH(QString, exeDir);
-        QFETCH(QString, helpDir);
         QFETCH(QString, page);
         QTemporaryDir elsewhere;
         const QString previous = QDir::currentPath();
         QVERIFY(QDir::setCurrent(elsewhere.path()));
         createWindow();
         settings().ExeDir = exeDir;
-        settings().HelpDir = helpDir;
         (french ? window->MenuFrancais : window->MenuEnglish)->trigger();
         window->MenuFavClick();
         QVERIFY(becomesActive(editor));

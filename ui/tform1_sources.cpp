@@ -9,6 +9,7 @@
 #include <QMouseEvent>
 #include <QPushButton>
 
+#include "app/paths.h"
 #include "app/settings.h"
 #include "platform/error.h"
 #include "platform/ui_services.h"
@@ -117,9 +118,10 @@ void TForm1::MenuAngleClick()
 
 void TForm1::MenuAideClick()
 {
-    QString directory = settings().HelpDir.isEmpty() ? settings().ExeDir : settings().HelpDir;
+    QString directory = settings().ExeDir;
     if (directory.isEmpty())
         directory = QCoreApplication::applicationDirPath();
+    directory = helpDirectory(directory);
     if (!directory.endsWith(QLatin1Char('/')))
         directory += QLatin1Char('/');
     const bool french = language() == languages::Language::French;
