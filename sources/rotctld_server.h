@@ -30,6 +30,7 @@ public:
     void close();
     bool isListening() const { return server.isListening(); }
     quint16 port() const { return server.serverPort(); }
+    bool allowsOtherComputers() const { return server.serverAddress() != QHostAddress(QHostAddress::LocalHost); }
     int connectionCount() const;
 
 private:

@@ -260,6 +260,7 @@ void TestRotctldWiring::dialogMovesTheListener()
     window->FormInit->CheckBoxRotctldAll->setChecked(true);
     QVERIFY(window->FormInit->FormClose());
     QVERIFY(settings().ROTCTLDALL);
+    QVERIFY(window->rotctldServer->allowsOtherComputers());
     QVERIFY(accepts(port, "127.0.0.2"));
 
     // Off, a new port only changes the caption.

@@ -247,6 +247,4 @@ private:
     bool activating = false;
     bool trackInProgress = false;
     bool trackRequestedAgain = false;
-    // The reach the rotctld server listens with, to tell whether the dialog changed it.
-    bool rotctldReachesOthers = false;
 };

@@ -78,7 +78,7 @@ void TForm1::createMenus()
     MenuServerVelmundo->setChecked(true);
     // Beside the azimuth servers, not one of them: it runs whichever of them is chosen.
     MenuServer->addSeparator();
-    MenuServerRotctld = menuItem(this, MenuServer, "MenuServerRotctld", languages::rotctldCaption(Language::English, 4533));
+    MenuServerRotctld = menuItem(this, MenuServer, "MenuServerRotctld", languages::rotctldCaption(Language::English, settings().ROTCTLDPORT));
     MenuServerRotctld->setCheckable(true);
 
     MenuLangue = submenu(this, "MenuLangue", QStringLiteral("Language"));

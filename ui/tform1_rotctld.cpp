@@ -51,7 +51,6 @@ void TForm1::applyRotctldServer()
         MenuServerRotctld->setChecked(false);
         throw;
     }
-    rotctldReachesOthers = s.ROTCTLDALL;
     MenuServerRotctld->setChecked(true);
 }
 
@@ -60,7 +59,7 @@ void TForm1::moveRotctldServer()
     const Settings &s = settings();
     showRotctldCaption();
     if (rotctldServer->isListening()
-        && (rotctldServer->port() != s.ROTCTLDPORT || rotctldReachesOthers != s.ROTCTLDALL)) {
+        && (rotctldServer->port() != s.ROTCTLDPORT || rotctldServer->allowsOtherComputers() != s.ROTCTLDALL)) {
         // Clients of the old port, or from computers no longer allowed, do not stay connected.
         rotctldServer->close();
         applyRotctldServer();
