@@ -9,9 +9,7 @@
 #include <QEventLoop>
 #include <QProcess>
 #include <QStandardPaths>
-#include <QTcpServer>
 #include <QTcpSocket>
-#include <QTemporaryDir>
 #include <QTimer>
 #include <QUdpSocket>
 
@@ -26,9 +24,9 @@
 #include <vector>
 
 #include "app/settings.h"
-#include "platform/serial_names.h"
-#include "platform/ui_services.h"
 #include "platform/wait.h"
+#include "tests/support/free_ports.h"
+#include "tests/support/gs232_station.h"
 #include "tests/support/pseudo_terminal.h"
 #include "ui/tform1.h"
 #include "ui/up_down.h"
@@ -130,12 +128,6 @@ void report(const char *what, const std::vector<double> &times, int count)
         std::printf("  median %.3f ms, 90th percentile %.3f ms\n", percentile(times, 0.5), percentile(times, 0.9));
 }
 
-quint16 freeTcpPort()
-{
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    return probe.serverPort();
-}
 
 // A rotctld client: one "P" line per request, its answer read before the next one goes.
 class RotctldClient
@@ -219,29 +211,19 @@ int main(int argc, char **argv)
     }
 
     // GS-232 on a pseudo-terminal as COM3, the listener on a free port, AUTO on.
-    QTemporaryDir parent;
-    PseudoTerminal line;
-    line.linkAs(parent.path(), 3);
-    platform::setComportsParent(parent.path());
-    platform::ScopedRecordingUi quiet;
-    quint16 port = 0;
-    {
-        QUdpSocket probe;
-        probe.bind(QHostAddress::AnyIPv4, 0);
-        port = probe.localPort();
-    }
+    Gs232Station station;
+    const PseudoTerminal &line = station.line;
+    const quint16 port = freeUdpPort();
     Settings &s = settings();
     s.N1mmPort = quint16(port - s.N1mmAntenna);
     s.ROTCTLDPORT = freeTcpPort();
-    s.ANT = GS232;
-    s.PORT_GS232 = 2;
     TForm1 window;
     window.MenuServerN1MM->trigger();
     window.FormActivate();
     window.BitBtnAutoClick();
     window.MenuServerRotctld->trigger();
-    if (!quiet->messages.isEmpty()) {
-        std::fprintf(stderr, "%s\n", qPrintable(quiet->messages.constFirst().text));
+    if (!station.recorder->messages.isEmpty()) {
+        std::fprintf(stderr, "%s\n", qPrintable(station.recorder->messages.constFirst().text));
         return 1;
     }
 

@@ -14,6 +14,7 @@
 #include "app/settings.h"
 #include "platform/ui_services.h"
 #include "sources/rotctld_server.h"
+#include "support/free_ports.h"
 #include "support/gs232_station.h"
 #include "ui/main_window_configuration.h"
 #include "ui/settings_dialog.h"
@@ -21,14 +22,6 @@
 #include "ui/up_down.h"
 
 namespace {
-
-// A TCP port that nobody holds right now.
-quint16 freePort()
-{
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    return probe.serverPort();
-}
 
 // 127.0.0.2 stands for another computer: a loopback-only listener does not take it.
 bool accepts(quint16 port, const char *address = "127.0.0.1")
@@ -77,7 +70,7 @@ private:
 void TestRotctldWiring::init()
 {
     station = std::make_unique<Gs232Station>();
-    port = freePort();
+    port = freeTcpPort();
     settings().ROTCTLDPORT = port;
 }
 
@@ -246,7 +239,7 @@ void TestRotctldWiring::dialogMovesTheListener()
     earlier.connectToHost(QHostAddress::LocalHost, old);
     QVERIFY(earlier.waitForConnected(2000));
     QTRY_COMPARE(window->rotctldServer->connectionCount(), 1);
-    port = freePort();
+    port = freeTcpPort();
     window->FormInit->EditPortRotctld->setText(QString::number(port));
     QVERIFY(window->FormInit->FormClose());
     QTRY_COMPARE(earlier.state(), QAbstractSocket::UnconnectedState);

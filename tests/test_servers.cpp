@@ -16,6 +16,7 @@
 #include "app/settings.h"
 #include "platform/ui_services.h"
 #include "sources/udp_server.h"
+#include "support/free_ports.h"
 #include "support/gs232_station.h"
 #include "ui/settings_dialog.h"
 #include "ui/tform1.h"
@@ -29,14 +30,6 @@ const QString BindFailure =
 QDBusConnection bus()
 {
     return QDBusConnection::sessionBus();
-}
-
-// A UDP port that nobody holds right now.
-quint16 freePort()
-{
-    QUdpSocket probe;
-    probe.bind(QHostAddress::AnyIPv4, 0);
-    return probe.localPort();
 }
 
 // A ddepublish server of the "Azimuth" item, fed through its standard input.
@@ -134,7 +127,7 @@ void TestServers::initTestCase()
 void TestServers::init()
 {
     station = std::make_unique<Gs232Station>();
-    port = freePort();
+    port = freeUdpPort();
     settings().N1mmPort = quint16(port - 16);
     received.clear();
 }
@@ -302,7 +295,7 @@ void TestServers::portChangeMovesTheListener()
 {
     createWindow(true);
     const quint16 old = port;
-    port = freePort();
+    port = freeUdpPort();
     settings().N1mmPort = quint16(port - 3);
     settings().N1mmAntenna = 3;
     emit window->FormInit->moveN1mmListener(port);
@@ -313,7 +306,7 @@ void TestServers::portChangeMovesTheListener()
 
     // With another server chosen the listener stays closed until N1MM is chosen again.
     window->MenuServerVelmundo->trigger();
-    port = freePort();
+    port = freeUdpPort();
     settings().N1mmPort = quint16(port - 3);
     emit window->FormInit->moveN1mmListener(port);
     QVERIFY(!window->UDPServer->isActive());

@@ -2,6 +2,7 @@
 
 #include "platform/error.h"
 #include "platform/wait.h"
+#include "support/free_ports.h"
 
 #include <QSignalSpy>
 #include <QTest>
@@ -9,19 +10,6 @@
 #include <QUdpSocket>
 
 namespace {
-
-// A port free on both families at the time of asking.
-quint16 freePort()
-{
-    for (;;) {
-        QUdpSocket probe;
-        probe.bind(QHostAddress::AnyIPv4, 0, QAbstractSocket::DontShareAddress);
-        const quint16 port = probe.localPort();
-        QUdpSocket ipv6;
-        if (ipv6.bind(QHostAddress::AnyIPv6, port, QAbstractSocket::DontShareAddress) || ipv6.error() != QAbstractSocket::AddressInUseError)
-            return port;
-    }
-}
 
 bool hasIPv6()
 {
@@ -81,7 +69,7 @@ void TestUdpServer::datagramsArrive()
     if (to.protocol() == QAbstractSocket::IPv6Protocol && !hasIPv6())
         QSKIP("no IPv6 here");
     UDPServer server;
-    server.setListeningPort(freePort());
+    server.setListeningPort(freeUdpPort());
     server.activate();
     QSignalSpy read(&server, &UDPServer::OnUDPRead);
     const QByteArray datagram(size, 'x');
@@ -97,7 +85,7 @@ void TestUdpServer::datagramsArrive()
 void TestUdpServer::burstArrivesInOrder()
 {
     UDPServer server;
-    server.setListeningPort(freePort());
+    server.setListeningPort(freeUdpPort());
     server.activate();
     QList<QByteArray> received;
     connect(&server, &UDPServer::OnUDPRead, this, [&](const QByteArray &bytes) { received.append(bytes); });
@@ -127,7 +115,7 @@ void TestUdpServer::portHeldElsewhere()
     QFETCH(int, mode);
     if (held.protocol() == QAbstractSocket::IPv6Protocol && !hasIPv6())
         QSKIP("no IPv6 here");
-    const quint16 port = freePort();
+    const quint16 port = freeUdpPort();
     auto other = std::make_unique<QUdpSocket>();
     QVERIFY(other->bind(held, port, QAbstractSocket::BindMode(mode)));
     UDPServer server;
@@ -155,7 +143,7 @@ void TestUdpServer::portHeldElsewhere()
 
 void TestUdpServer::bindingsKeptAcrossDeactivation()
 {
-    const quint16 first = freePort();
+    const quint16 first = freeUdpPort();
     UDPServer server;
     server.setListeningPort(first);
     server.activate();
@@ -164,7 +152,7 @@ void TestUdpServer::bindingsKeptAcrossDeactivation()
     QVERIFY(portFree(QHostAddress::AnyIPv4, first));
 
     QSignalSpy read(&server, &UDPServer::OnUDPRead);
-    const quint16 second = freePort();
+    const quint16 second = freeUdpPort();
     server.setListeningPort(second);
     server.activate();
     QVERIFY(portFree(QHostAddress::AnyIPv4, second));
@@ -187,7 +175,7 @@ void TestUdpServer::bindingsKeptAcrossDeactivation()
 void TestUdpServer::activatingTwiceBindsOnce()
 {
     UDPServer server;
-    server.setListeningPort(freePort());
+    server.setListeningPort(freeUdpPort());
     server.activate();
     server.activate();
     QSignalSpy read(&server, &UDPServer::OnUDPRead);
@@ -201,7 +189,7 @@ void TestUdpServer::activatingTwiceBindsOnce()
 void TestUdpServer::handlerWaitsOneDatagramAtATime()
 {
     UDPServer server;
-    server.setListeningPort(freePort());
+    server.setListeningPort(freeUdpPort());
     server.activate();
     int depth = 0;
     int deepest = 0;
@@ -226,7 +214,7 @@ void TestUdpServer::handlerWaitsOneDatagramAtATime()
 void TestUdpServer::deactivatedInsideHandler()
 {
     UDPServer server;
-    server.setListeningPort(freePort());
+    server.setListeningPort(freeUdpPort());
     server.activate();
     QList<QByteArray> received;
     connect(&server, &UDPServer::OnUDPRead, this, [&](const QByteArray &bytes) {
