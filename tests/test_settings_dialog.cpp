@@ -1,3 +1,4 @@
+#include <QAbstractItemView>
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
@@ -43,6 +44,8 @@ private slots:
     void valueFamiliesOnEveryMember();
     void offsetStoresWhatIsTyped();
     void baudListOnEveryMember();
+    void baudListTakesPicksOnly_data();
+    void baudListTakesPicksOnly();
     void goOnAnotherPageOnlyBeeps();
     void goSendsWithAutoOff();
     void parkingBoxes();
@@ -317,6 +320,59 @@ void TestSettingsDialog::baudListOnEveryMember()
     // A selection by program runs nothing.
     dialog->ComboBoxBaudGS->setCurrentIndex(2);
     QCOMPARE(settings().BAUD_GS232.text, QStringLiteral("9600"));
+}
+
+void TestSettingsDialog::baudListTakesPicksOnly_data()
+{
+    QTest::addColumn<QString>("keys");
+    QTest::addColumn<QString>("applied");
+    QTest::newRow("digits and Enter: nothing") << "12\r" << "";
+    QTest::newRow("leaving the field: nothing") << "\t" << "";
+    QTest::newRow("arrow key picks the next item") << "down" << "110";
+    QTest::newRow("a click in the list picks") << "click 9600" << "9600";
+}
+
+// The list shows its design text with no item designated; only a pick from the list applies.
+void TestSettingsDialog::baudListTakesPicksOnly()
+{
+    QFETCH(QString, keys);
+    QFETCH(QString, applied);
+    QComboBox *list = dialog->ComboBoxBaudGS;
+    settings().BAUD_GS232 = {QStringLiteral("38400"), 3};  // not in the list: "4800" stays shown
+    dialog->show();
+    QVERIFY(QTest::qWaitForWindowActive(dialog));
+    SerialChannel &channel = window->serial->channel(GS232);
+    channel.setPortName(QStringLiteral("COM3"));
+    channel.open();
+    const BaudSetting before = settings().BAUD_GS232;
+    dialog->PageControlAntenne->setCurrentIndex(GS232);
+    list->setFocus();
+    QTRY_VERIFY(list->hasFocus());
+    if (keys == QLatin1String("down")) {
+        QTest::keyClick(list, Qt::Key_Down);
+    } else if (keys.startsWith(QLatin1String("click "))) {
+        list->showPopup();
+        QAbstractItemView *view = list->view();
+        QTRY_VERIFY(view->isVisible());
+        const QRect item = view->visualRect(view->model()->index(list->findText(keys.mid(6)), 0));
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, item.center());
+    } else {
+        QTest::keyClicks(list, keys);
+    }
+    QApplication::processEvents();
+    const BaudSetting &baud = settings().BAUD_GS232;
+    if (applied.isEmpty()) {
+        QCOMPARE(list->currentText(), QStringLiteral("4800"));
+        QCOMPARE(list->currentIndex(), -1);
+        QCOMPARE(baud.text, before.text);
+        QCOMPARE(baud.BaudIndex, before.BaudIndex);
+        QVERIFY(channel.connected());
+    } else {
+        QCOMPARE(list->currentText(), applied);
+        QCOMPARE(baud.text, applied);
+        QCOMPARE(baud.BaudIndex, list->findText(applied));
+        QVERIFY(!channel.connected());
+    }
 }
 
 void TestSettingsDialog::goOnAnotherPageOnlyBeeps()

@@ -98,6 +98,21 @@ QLabel *wrappingLabel(const QString &text = QString())
     return label;
 }
 
+// A list that is editable only so that it can show a text without designating an item. Its
+// text field takes no typing, and neither Enter nor leaving it picks the item the text names:
+// a choice is a click in the list or an arrow key.
+QComboBox *pickOnlyList(QComboBox *list)
+{
+    list->setEditable(true);
+    list->setInsertPolicy(QComboBox::NoInsert);
+    list->setCompleter(nullptr);
+    QLineEdit *text = list->lineEdit();
+    text->setReadOnly(true);
+    QObject::disconnect(text, &QLineEdit::returnPressed, list, nullptr);
+    QObject::disconnect(text, &QLineEdit::editingFinished, list, nullptr);
+    return list;
+}
+
 // The calibration group of a parallel board: steps per degree and the azimuth of step 0.
 QGroupBox *calibration(QLineEdit *&calaz, const char *calazName, QLineEdit *&zero, const char *zeroName)
 {
@@ -164,9 +179,7 @@ void TFormInit::createPages()
             values->addWidget(offset, row++, 1);
         }
         if (page.baud) {
-            auto *baud = named(new QComboBox, page.baud.name);
-            baud->setEditable(true);
-            baud->setInsertPolicy(QComboBox::NoInsert);
+            QComboBox *baud = pickOnlyList(named(new QComboBox, page.baud.name));
             for (int i = 0; i < 9; ++i)
                 baud->addItem(QLatin1String(BaudTable[i].text));
             // The design shows "4800" without designating an item.
