@@ -67,13 +67,16 @@ public:
     QStringList opened;
     QList<Started> started;
     bool reallyStart = true;
+    // Whether a program on the desktop opens what is asked.
+    bool opens = true;
 
     void beep(Beep kind) override { beeps.append(kind); }
     void message(MessageKind kind, const QString &text) override { messages.append({kind, text}); }
     bool open(const QString &fileOrUrl) override
     {
-        opened.append(fileOrUrl);
-        return true;
+        if (opens)
+            opened.append(fileOrUrl);
+        return opens;
     }
     int start(const QString &program, const QStringList &arguments) override
     {

@@ -26,12 +26,47 @@ TFormAngle::TFormAngle(QWidget *parent, AzimuthInput mainWindow)
 
 bool TFormAngle::eventFilter(QObject *watched, QEvent *event)
 {
+    // The window manager activates the window after the program asked, and a line edit keeps
+    // its selection only on Tab focus. A click that follows still places the caret.
+    if (watched == EditAngle && event->type() == QEvent::FocusIn
+        && static_cast<QFocusEvent *>(event)->reason() == Qt::ActiveWindowFocusReason)
+        EditAngle->selectAll();
     if (watched == EditAngle && event->type() == QEvent::KeyPress) {
         bool taken = false;
         platform::guarded([&] { taken = EditAngleKeyDown(static_cast<QKeyEvent *>(event)->key()); });
         return taken;
     }
     return QWidget::eventFilter(watched, event);
+}
+
+// A line edit selects its text on Tab focus only; the operator must always type over the
+// azimuth shown, whichever way the window came forward.
+void TFormAngle::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    EditAngle->selectAll();
+}
+
+void TFormAngle::bringForward()
+{
+    if (isMinimized())
+        setWindowState(windowState() & ~Qt::WindowMinimized);
+    show();
+    raise();
+    takeFocus();
+    EditAngle->selectAll();
+}
+
+void TFormAngle::takeFocus()
+{
+    // An entry that already has the keyboard may be half typed into: leave it as it is. Asking
+    // an active window to activate again would also make some window managers hand the focus
+    // out and back.
+    if (isActiveWindow() && EditAngle->hasFocus())
+        return;
+    activateWindow();
+    EditAngle->setFocus();
+    EditAngle->selectAll();
 }
 
 bool TFormAngle::EditAngleKeyDown(int key)

@@ -25,6 +25,10 @@ public:
     void Traiter();
     // The main window's dial shows an azimuth.
     void echo(int azimuth);
+    // Shows the window in front, the entry focused and wholly selected.
+    void bringForward();
+    // The main window hands the keyboard back to the entry, wholly selected.
+    void takeFocus();
 
     QLineEdit *EditAngle;
     // Set while Traiter writes its azimuth into the main window, so that the echo of its own
@@ -33,6 +37,7 @@ public:
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void showEvent(QShowEvent *event) override;
 
 private:
     void refuse();

@@ -401,36 +401,56 @@ private slots:
     {
         QTest::addColumn<bool>("french");
         QTest::addColumn<QString>("exeDir");
+        QTest::addColumn<bool>("programOpensIt");
         QTest::addColumn<QString>("page");
+        QTest::addColumn<QString>("message");
         const QString here = QCoreApplication::applicationDirPath();
-        QTest::newRow("English") << false << "" << here + "/torvanel_en.htm";
-        QTest::newRow("French") << true << "" << here + "/torvanel_fr.htm";
-        QTest::newRow("French, ExeDir") << true << "/opt/torvanel" << "/opt/torvanel/torvanel_fr.htm";
-        QTest::newRow("ExeDir with delimiter") << false << "/opt/torvanel/" << "/opt/torvanel/torvanel_en.htm";
-        // An installed program: no pages beside it, the installed ones in share/torvanel.
+        QTest::newRow("English, beside the program") << false << "" << false << ""
+                                                      << "Can't open the help page " + here + "/torvanel_en.htm";
         const QString prefix = installTree.path();
+        const QString portable = prefix + QStringLiteral("/portable");
+        QDir(prefix).mkpath(QStringLiteral("portable"));
+        for (const char *name : {"/portable/torvanel_en.htm", "/portable/torvanel_fr.htm"})
+            QFile(prefix + QLatin1String(name)).open(QIODevice::WriteOnly);
+        QTest::newRow("English") << false << portable << true << portable + "/torvanel_en.htm" << "";
+        QTest::newRow("French") << true << portable << true << portable + "/torvanel_fr.htm" << "";
+        QTest::newRow("French page missing") << true << "/opt/torvanel" << true << ""
+                                             << "Ne peut ouvrir la page d'aide /opt/torvanel/torvanel_fr.htm";
+        QTest::newRow("ExeDir with delimiter, missing") << false << "/opt/torvanel/" << true << ""
+                                                        << "Can't open the help page /opt/torvanel/torvanel_en.htm";
+        QTest::newRow("no program opens it") << false << portable << false << ""
+                                             << "Can't open the help page " + portable + "/torvanel_en.htm";
+        // An installed program: no pages beside it, the installed ones in share/torvanel.
         QDir(prefix).mkpath(QStringLiteral("bin"));
         QDir(prefix).mkpath(QStringLiteral("share/torvanel"));
         QFile(prefix + QStringLiteral("/share/torvanel/torvanel_en.htm")).open(QIODevice::WriteOnly);
-        QTest::newRow("installed pages") << true << prefix + "/bin" << prefix + "/share/torvanel/torvanel_fr.htm";
+        QFile(prefix + QStringLiteral("/share/torvanel/torvanel_fr.htm")).open(QIODevice::WriteOnly);
+        QTest::newRow("installed pages") << true << prefix + "/bin" << true
+                                         << prefix + "/share/torvanel/torvanel_fr.htm" << "";
     }
 
     void help()
     {
         QFETCH(bool, french);
         QFETCH(QString, exeDir);
+        QFETCH(bool, programOpensIt);
         QFETCH(QString, page);
+        QFETCH(QString, message);
         QTemporaryDir elsewhere;
         const QString previous = QDir::currentPath();
         QVERIFY(QDir::setCurrent(elsewhere.path()));
         createWindow();
         settings().ExeDir = exeDir;
+        (*recorder)->opens = programOpensIt;
         (french ? window->MenuFrancais : window->MenuEnglish)->trigger();
         window->MenuFavClick();
         QVERIFY(becomesActive(editor));
         QTest::keyClick(editor->SpinEdit[0], Qt::Key_F1);
         QDir::setCurrent(previous);
-        QCOMPARE((*recorder)->opened, QStringList({page}));
+        QCOMPARE((*recorder)->opened, page.isEmpty() ? QStringList() : QStringList({page}));
+        QCOMPARE((*recorder)->messages.size(), message.isEmpty() ? 0 : 1);
+        if (!message.isEmpty())
+            QCOMPARE((*recorder)->messages.first().text, message);
     }
 
     void about()

@@ -32,6 +32,7 @@ const char *const serverNames[] = {"Velmundo", "Beam_DX", "N1MM"};
 const Texts serverMenu = {"Server", "Serveur"};
 
 const Texts rotctldItem = {"rotctld server (%1)", "Serveur rotctld (%1)"};
+const Texts helpPageFailure = {"Can't open the help page %1", "Ne peut ouvrir la page d'aide %1"};
 
 struct Message {
     QString Settings::*member;
@@ -65,6 +66,11 @@ QString serverMenuCaption(Language language, std::optional<Server> chosen)
     if (!chosen)
         return menu;
     return menu + QStringLiteral(" (") + QLatin1String(serverNames[int(*chosen)]) + QLatin1Char(')');
+}
+
+QString helpNotOpened(Language language, const QString &file)
+{
+    return pick(helpPageFailure, language).arg(file);
 }
 
 QString rotctldCaption(Language language, int port)

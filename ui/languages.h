@@ -22,6 +22,9 @@ QString serverMenuCaption(Language language, std::optional<Server> chosen);
 // "rotctld server (4533)": the network server's item, with its port.
 QString rotctldCaption(Language language, int port);
 
+// "Can't open the help page <file>": the page is missing or no program opens it.
+QString helpNotOpened(Language language, const QString &file);
+
 // Sets the messages that other windows show in the current language.
 void setSharedMessages(Settings &s, Language language);
 

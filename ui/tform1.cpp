@@ -57,15 +57,15 @@ TForm1::TForm1(QWidget *parent) : QMainWindow(parent)
     createFavouritesRow();
     createDiagnosticControls();
     serial = std::make_unique<SerialDrivers>(SerialDrivers::Hooks{
-        [this](const QString &command) { LabelEtatInterface->setText(command); },
+        [this](const QString &command) { showCommand(command); },
         [this] { return FormInit && FormInit->CheckBoxCPMoff->isChecked(); },
         [this](int ms) { wait(ms); }});
     serial->registerIn(drivers);
     parallel = std::make_unique<ParallelDrivers>(ParallelDrivers::Hooks{
-        [this](const QString &command) { LabelEtatInterface->setText(command); }, [this](int ms) { wait(ms); }});
+        [this](const QString &command) { showCommand(command); }, [this](int ms) { wait(ms); }});
     parallel->registerIn(drivers);
     host = std::make_unique<HostDrivers>(HostDrivers::Hooks{
-        [this](const QString &command) { LabelEtatInterface->setText(command); }});
+        [this](const QString &command) { showCommand(command); }});
     host->registerIn(drivers);
     createMenus();
     createServers();
@@ -117,6 +117,11 @@ void TForm1::createPanel()
     // The display lies in front of the azimuth box, which only holds the text.
     EditAzimut = new QLineEdit(QStringLiteral("0"), PanelLampe);
     EditAzimut->setGeometry(54, 6, 49, 36);
+    // It reaches a few pixels past the display: black on the black panel, with no frame or
+    // focus line, it leaves no trace there.
+    EditAzimut->setFrame(false);
+    EditAzimut->setStyleSheet(QStringLiteral("border: none; background: black; color: black;"
+                                             " selection-background-color: black; selection-color: black;"));
     LCDAzi = new TLCD99(PanelLampe);
     LCDAzi->setGeometry(8, 6, 92, 35);
     LCDAzi->setDigitNum(3);
@@ -173,6 +178,13 @@ void TForm1::createDiagnosticControls()
     Label1 = new QLabel(QStringLiteral("Defaultport "), client);
     Label1->move(128, 88);
     Label1->hide();
+}
+
+void TForm1::showCommand(const QString &command)
+{
+    LabelEtatInterface->setText(command);
+    // Outside a layout a label keeps the width of its first caption.
+    LabelEtatInterface->adjustSize();
 }
 
 void TForm1::FormCreate()
@@ -276,8 +288,6 @@ void TForm1::titre()
 
 void TForm1::focusAngleWindow()
 {
-    if (FormAngle && FormAngle->isVisible()) {
-        FormAngle->activateWindow();
-        FormAngle->EditAngle->setFocus();
-    }
+    if (FormAngle && FormAngle->isVisible())
+        FormAngle->takeFocus();
 }

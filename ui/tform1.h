@@ -232,10 +232,14 @@ private:
     void createPanel();
     void createFavouritesRow();
     void createDiagnosticControls();
+    // The drivers' last command and its port, in the hidden command label.
+    void showCommand(const QString &command);
     void createMenus();
     void createHiddenMenu();
     // Gives the hidden items their Ctrl+Num keys.
     void assignKeypadShortcuts();
+    // The enabled item whose keypad shortcut was pressed, if any.
+    QAction *keypadItem(QKeyCombination pressed) const;
     void setLanguageTexts(languages::Language language);
     void sendAzimuth();
     void showLamp(bool on);

@@ -3,6 +3,7 @@
 
 #include <QAction>
 #include <QActionGroup>
+#include <QApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -134,18 +135,40 @@ void TForm1::assignKeypadShortcuts()
         item->setShortcut(Qt::ControlModifier | Qt::KeypadModifier | key);
 }
 
+QAction *TForm1::keypadItem(QKeyCombination pressed) const
+{
+    if (!(pressed.keyboardModifiers() & Qt::KeypadModifier))
+        return nullptr;
+    for (QAction *item : actions()) {
+        if (item->isEnabled() && item->shortcut() == QKeySequence(pressed))
+            return item;
+    }
+    return nullptr;
+}
+
 bool TForm1::eventFilter(QObject *watched, QEvent *event)
 {
-    // A line edit claims Ctrl+E and other keys for itself on some desktops; the menu's
-    // shortcuts come first, as users of the program expect.
-    if (event->type() == QEvent::ShortcutOverride) {
+    const bool override = event->type() == QEvent::ShortcutOverride;
+    if (override || event->type() == QEvent::KeyPress) {
         const QKeyCombination pressed = static_cast<QKeyEvent *>(event)->keyCombination();
-        const QKeyCombination withoutKeypad(pressed.keyboardModifiers() & ~Qt::KeypadModifier, pressed.key());
-        for (const QAction *item : actions()) {
-            const QKeySequence shortcut = item->shortcut();
-            if (item->isEnabled() && (shortcut == QKeySequence(pressed) || shortcut == QKeySequence(withoutKeypad))) {
-                event->ignore();
-                return true;
+        // On xcb a shortcut with the keypad modifier never matches, and the key would then type
+        // its digit into the focused field: the key is claimed here and its item run on every
+        // platform alike. With NumLock off the keypad sends navigation keys, which match nothing.
+        if (QAction *item = keypadItem(pressed)) {
+            if (override)
+                event->accept();
+            else if (isEnabled() && !QApplication::activeModalWidget())
+                item->trigger();
+            return true;
+        }
+        // A line edit claims Ctrl+E and other keys for itself on some desktops; the menu's
+        // shortcuts come first, as users of the program expect.
+        if (override) {
+            for (const QAction *item : actions()) {
+                if (item->isEnabled() && item->shortcut() == QKeySequence(pressed)) {
+                    event->ignore();
+                    return true;
+                }
             }
         }
     }

@@ -3,6 +3,7 @@
 
 #include <QAction>
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -113,7 +114,7 @@ void TForm1::MenuFavClick()
 
 void TForm1::MenuAngleClick()
 {
-    bringForward(FormAngle);
+    FormAngle->bringForward();
 }
 
 void TForm1::MenuAideClick()
@@ -125,8 +126,10 @@ void TForm1::MenuAideClick()
     if (!directory.endsWith(QLatin1Char('/')))
         directory += QLatin1Char('/');
     const bool french = language() == languages::Language::French;
-    // What the desktop makes of a missing page is its own business.
-    platform::ui().open(directory + (french ? QStringLiteral("torvanel_fr.htm") : QStringLiteral("torvanel_en.htm")));
+    const QString page = directory + (french ? QStringLiteral("torvanel_fr.htm") : QStringLiteral("torvanel_en.htm"));
+    // F1 that does nothing visible leaves the operator guessing.
+    if (!QFileInfo(page).isFile() || !platform::ui().open(page))
+        platform::ui().message(platform::MessageKind::Warning, languages::helpNotOpened(language(), page));
 }
 
 void TForm1::MenuAProposClick()
