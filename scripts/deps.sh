@@ -13,5 +13,5 @@ torvanel_install_missing() {
 }
 
 TORVANEL_BUILD_PACKAGES=(cmake g++ make qt6-base-dev qt6-serialport-dev libgl-dev)
-TORVANEL_TEST_PACKAGES=(dbus dbus-bin xvfb xauth x11-utils libhamlib-utils desktop-file-utils
+TORVANEL_TEST_PACKAGES=(dbus dbus-bin xvfb xauth x11-utils openbox libxtst-dev libhamlib-utils desktop-file-utils
                         clang libclang-rt-14-dev)

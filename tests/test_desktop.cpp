@@ -1,0 +1,232 @@
+#include <QApplication>
+#include <QFile>
+#include <QLayout>
+#include <QLineEdit>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "app/settings.h"
+#include "platform/ui_services.h"
+#include "support/pseudo_terminal.h"
+#include "ui/settings_dialog.h"
+#include "ui/tform1.h"
+
+#include "support/x_desktop.h"
+
+// The bytes that reach the GS-232 line next.
+#define QCOMPARE_LINE(bytes) QCOMPARE(line->read(QByteArray(bytes).size()), QByteArray(bytes))
+
+namespace {
+
+XDesktop *desktop = nullptr;
+
+bool isMainTitle(const QString &title)
+{
+    return title.startsWith(QLatin1String("TORVANEL")) && title.contains(QLatin1String("COM3"));
+}
+
+} // namespace
+
+// The real program on a real X server with a window manager, keys and clicks sent as a
+// keyboard and a mouse send them: what the offscreen platform cannot show, the keypad's
+// mapping and the focus that windows hand each other.
+class TestDesktop : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void keypadItemsFromEveryWindow();
+    void keypadWithoutNumLockIsNavigation();
+    void angleWindowIsTypedOver();
+
+private:
+    // Starts the program with these lines in its file; its main window once it is active.
+    Window start(const QByteArray &lines);
+    void end();
+    QByteArray savedFile() const;
+    // Where a control of the settings dialog lies once the dialog has this client size.
+    QPoint dialogControl(QSize client, QWidget *(*control)(TFormInit &));
+
+    std::unique_ptr<QTemporaryDir> home;
+    std::unique_ptr<PseudoTerminal> line;
+    QProcess program;
+};
+
+void TestDesktop::initTestCase()
+{
+    QVERIFY(desktop->windowManagerRuns());
+}
+
+void TestDesktop::init()
+{
+    home = std::make_unique<QTemporaryDir>();
+    const QString built = qEnvironmentVariable("TORVANEL_BUILD_DIR") + QStringLiteral("/torvanel");
+    QVERIFY(QFile::copy(built, home->filePath(QStringLiteral("torvanel"))));
+    QFile(home->filePath(QStringLiteral("torvanel"))).setPermissions(QFileDevice::ExeOwner | QFileDevice::ReadOwner);
+    line = std::make_unique<PseudoTerminal>();
+    line->linkAs(home->path(), 3);
+    // As most users keep it.
+    desktop->setNumLock(true);
+}
+
+void TestDesktop::cleanup()
+{
+    if (program.state() != QProcess::NotRunning) {
+        program.kill();
+        program.waitForFinished();
+    }
+}
+
+Window TestDesktop::start(const QByteArray &lines)
+{
+    QFile file(home->filePath(QStringLiteral("Torvanel.ini")));
+    if (!file.open(QIODevice::WriteOnly))
+        return 0;
+    file.write("[TORVANEL  V2.4.1DX]\r\nANT=GS232\r\nPORT_GS232=3\r\n" + lines);
+    file.close();
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    environment.insert(QStringLiteral("DISPLAY"), desktop->display);
+    environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C"));
+    // No session bus: the chosen mapping program's link stays closed.
+    environment.remove(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"));
+    program.setProcessEnvironment(environment);
+    program.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    program.start(home->filePath(QStringLiteral("torvanel")), {});
+    const Window window = desktop->waitForWindow(isMainTitle);
+    if (!window || !XDesktop::waitUntil([&] { return desktop->activeWindow() != 0; }))
+        return 0;
+    // The first activation's own bytes, if any, are not what the test is about.
+    line->drain(300);
+    return window;
+}
+
+void TestDesktop::end()
+{
+    ::kill(pid_t(program.processId()), SIGTERM);
+    QVERIFY(program.waitForFinished(10000));
+    QCOMPARE(program.exitCode(), 0);
+}
+
+QByteArray TestDesktop::savedFile() const
+{
+    QFile file(home->filePath(QStringLiteral("Torvanel.ini")));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QPoint TestDesktop::dialogControl(QSize client, QWidget *(*control)(TFormInit &))
+{
+    // The same dialog, laid out in this process by the same style and fonts, never mapped.
+    platform::ScopedRecordingUi quiet;
+    settings() = Settings();
+    TForm1 window;
+    TFormInit &dialog = *window.FormInit;
+    dialog.setAttribute(Qt::WA_DontShowOnScreen);
+    dialog.show();
+    dialog.resize(client);
+    QCoreApplication::processEvents();
+    QWidget *widget = control(dialog);
+    return widget->mapTo(&dialog, widget->rect().center());
+}
+
+void TestDesktop::keypadItemsFromEveryWindow()
+{
+    const Window main = start("FAV1AZ=10\r\nFAV2AZ=20\r\nFAV3AZ=30\r\nFAV4AZ=40\r\nFAV5AZ=50\r\nFAV6AZ=60\r\n");
+    QVERIFY(main);
+    // Manual mode: a favourite only sets the azimuth.
+    desktop->ctrlKeypad(1);
+    QCOMPARE(line->drain(300), QByteArray());
+    desktop->ctrlKeypad(0);
+    for (int favourite = 2; favourite <= 6; ++favourite) {
+        desktop->ctrlKeypad(favourite);
+        QCOMPARE_LINE("W0" + QByteArray::number(favourite) + "0\r");
+    }
+    desktop->ctrlKeypad(8);
+    QCOMPARE_LINE("W240\r");
+    desktop->ctrlKeypad(9);
+    QCOMPARE_LINE("S\r");
+
+    desktop->ctrlKeypad(7);
+    const Window angle = desktop->waitForWindow([](const QString &title) { return title == u"Angle"; });
+    QVERIFY(angle);
+    QTRY_COMPARE(desktop->activeWindow(), angle);
+    desktop->ctrlKeypad(1);
+    QCOMPARE_LINE("W010\r");
+    // The digit did not land in the entry, which shows 10 selected.
+    desktop->type("90\n");
+    QCOMPARE_LINE("W090\r");
+
+    desktop->key(XK_i, {XK_Control_L});
+    const Window dialog = desktop->waitForWindow([](const QString &title) { return title == u"TORVANEL"; });
+    QVERIFY(dialog);
+    QTRY_COMPARE(desktop->activeWindow(), dialog);
+    // Opening stops the rotator and tests the chosen port.
+    line->drain(500);
+    const QRect frame = desktop->geometry(dialog);
+    desktop->click(frame.topLeft() + dialogControl(frame.size(), [](TFormInit &d) -> QWidget * { return d.EditPortN1MM; }));
+    desktop->ctrlKeypad(4);
+    QCOMPARE_LINE("W040\r");
+    end();
+    // The port field kept its value, and the dialog let the program close.
+    QVERIFY(savedFile().contains("PORTN1MM=12040\r\n"));
+}
+
+void TestDesktop::keypadWithoutNumLockIsNavigation()
+{
+    QVERIFY(start("AUTO=1\r\nFAV1AZ=10\r\n"));
+    desktop->setNumLock(false);
+    desktop->ctrlKeypad(1);
+    desktop->ctrlKeypad(9);
+    QCOMPARE(line->drain(300), QByteArray());
+    desktop->setNumLock(true);
+    desktop->ctrlKeypad(1);
+    QCOMPARE_LINE("W010\r");
+}
+
+void TestDesktop::angleWindowIsTypedOver()
+{
+    const Window main = start("AUTO=1\r\nWANGLE=1\r\nFAV1AZ=45\r\n");
+    QVERIFY(main);
+    const Window angle = desktop->waitForWindow([](const QString &title) { return title == u"Angle"; });
+    QVERIFY(angle);
+    QTRY_COMPARE(desktop->activeWindow(), angle);
+    desktop->type("200\n");
+    QCOMPARE_LINE("W200\r");
+
+    // A click leaves the caret in the entry; STOP hands the focus back with the text selected.
+    desktop->click(desktop->geometry(angle).center());
+    // The menu bar's height: the panel is the 44 pixels below it.
+    const QRect client = desktop->geometry(main);
+    const int menuBar = client.height() - 44;
+    desktop->click(client.topLeft() + QPoint(82 + 225 + 21, menuBar + 2 + 5 + 18));
+    QCOMPARE_LINE("S\r");
+    QTRY_COMPARE(desktop->activeWindow(), angle);
+    desktop->type("90\n");
+    QCOMPARE_LINE("W090\r");
+
+    // Taller, the window shows the favourites' row.
+    desktop->resize(main, client.width(), client.height() + 30);
+    QTRY_VERIFY(desktop->geometry(main).height() > client.height());
+    desktop->click(client.topLeft() + QPoint(88 + 28, menuBar + 50 + 8));
+    QCOMPARE_LINE("W045\r");
+    end();
+}
+
+int main(int argc, char **argv)
+{
+    XDesktop x;
+    if (!x.start()) {
+        qWarning("Xvfb and openbox are needed for the desktop tests");
+        return 1;
+    }
+    desktop = &x;
+    qputenv("QT_QPA_PLATFORM", "xcb");
+    QApplication application(argc, argv);
+    TestDesktop test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "test_desktop.moc"
