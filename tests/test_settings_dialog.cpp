@@ -60,6 +60,7 @@ private slots:
     void closingSurvivesABindFailure();
     void closingRefusesAMissingMovenow();
     void firstActivationFillsTheDialog();
+    void opensAndStaysAtItsDesignSize();
 
 private:
     // Selects an interface with its port item COMn (the port test runs).
@@ -669,6 +670,47 @@ void TestSettingsDialog::firstActivationFillsTheDialog()
     selectInterface(ProSisTel, QStringLiteral("COM3"));
     window->ButtonTrackClick();
     QVERIFY(com3->read(11).startsWith(QByteArray("\x02" "AS\r\x02" "AG")));
+}
+
+// Designed for a 426 by 356 client area: nothing in either language, on any page, asks for
+// more, so the dialog opens at that size and never grows by itself.
+void TestSettingsDialog::opensAndStaysAtItsDesignSize()
+{
+    const QSize design(426, 356);
+    window->FormActivate();
+    dialog->show();
+    QVERIFY(QTest::qWaitForWindowExposed(dialog));
+    const QSize opened = dialog->size();
+    const QSize minimum = dialog->minimumSizeHint();
+    QVERIFY2(minimum.width() <= design.width() && minimum.height() <= design.height(),
+             qPrintable(QStringLiteral("minimum %1x%2").arg(minimum.width()).arg(minimum.height())));
+    QVERIFY(opened.width() >= design.width() && opened.width() <= 440);
+    QVERIFY(opened.height() >= design.height() && opened.height() <= 370);
+    selectInterface(TrakBox, QStringLiteral("COM5"));
+    QCOMPARE(dialog->size(), opened);
+    for (QAction *language : {window->MenuFrancais, window->MenuEnglish}) {
+        language->trigger();
+        dialog->hide();
+        dialog->show();
+        for (int page = 0; page < dialog->PageControlAntenne->count(); ++page) {
+            dialog->PageControlAntenne->setCurrentIndex(page);
+            QApplication::processEvents();
+            QCOMPARE(dialog->size(), opened);
+            // Readable: no control of the page is squeezed below what it needs.
+            for (QWidget *control : dialog->PageControlAntenne->widget(page)->findChildren<QWidget *>()) {
+                QWidget *owner = control->parentWidget();
+                if (!control->isVisible() || control->objectName().startsWith(QLatin1String("qt_"))
+                    || qobject_cast<QComboBox *>(owner) || qobject_cast<QAbstractSpinBox *>(owner))
+                    continue;
+                const QSize needed = control->minimumSizeHint();
+                const int neededHeight = control->hasHeightForWidth()
+                    ? control->heightForWidth(control->width()) : needed.height();
+                QVERIFY2(control->width() >= needed.width() && control->height() >= neededHeight,
+                         qPrintable(language->text() + QLatin1Char(' ') + control->metaObject()->className()
+                                    + QLatin1Char(' ') + control->objectName()));
+            }
+        }
+    }
 }
 
 QTEST_MAIN(TestSettingsDialog)

@@ -12,6 +12,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QVBoxLayout>
@@ -26,10 +28,29 @@
 #include "ui/settings_dialog_pages.h"
 #include "ui/tform1.h"
 
-RadioGroup::RadioGroup(const QString &title, int columns, QWidget *parent)
-    : QGroupBox(title, parent), buttons(new QButtonGroup(this)), columns(columns)
+RadioGroup::RadioGroup(const QString &title, QWidget *parent, Overflow overflow)
+    : QGroupBox(title, parent), buttons(new QButtonGroup(this))
 {
-    new QGridLayout(this);
+    if (overflow == Overflow::Grows) {
+        grid = new QGridLayout(this);
+        tightLayout(grid, 0);
+    } else {
+        auto *frame = new QVBoxLayout(this);
+        tightLayout(frame, 0);
+        scroll = new QScrollArea(this);
+        scroll->setFrameShape(QFrame::NoFrame);
+        scroll->setWidgetResizable(true);
+        scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        auto *items = new QWidget;
+        grid = new QGridLayout(items);
+        grid->setContentsMargins(0, 0, 0, 0);
+        grid->setSpacing(0);
+        grid->setAlignment(Qt::AlignTop);
+        scroll->setWidget(items);
+        scroll->viewport()->setAutoFillBackground(false);
+        items->setAutoFillBackground(false);
+        frame->addWidget(scroll);
+    }
     connect(buttons, &QButtonGroup::idToggled, this, [this](int, bool checked) {
         if (checked)
             emit clicked();
@@ -41,7 +62,11 @@ void RadioGroup::addItem(const QString &text)
     const int index = count();
     auto *button = new QRadioButton(text, this);
     buttons->addButton(button, index);
-    static_cast<QGridLayout *>(layout())->addWidget(button, index / columns, index % columns);
+    grid->addWidget(button, index, 0);
+    // The scroll bar's room is kept, so that the items are never cut when it appears.
+    if (scroll)
+        scroll->setMinimumWidth(scroll->widget()->minimumSizeHint().width()
+                                + scroll->verticalScrollBar()->sizeHint().width());
 }
 
 int RadioGroup::count() const
@@ -85,14 +110,16 @@ TFormInit::TFormInit(TForm1 *mainWindow) : QWidget(mainWindow, Qt::Window), form
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
                    | Qt::WindowCloseButtonHint);
 
-    RadioGroupRotor = new RadioGroup(QStringLiteral("INTERFACE"), 1, this);
+    RadioGroupRotor = new RadioGroup(QStringLiteral("INTERFACE"), this);
     RadioGroupRotor->setObjectName(QStringLiteral("RadioGroupRotor"));
     for (const char *item : {"PourSat", "FODTrack", "EA4TX", "GS232", "EasyComm", "TrakBox", "KCT", "ProSisTel",
                              "DCU-1", "M2-ORION", "EGIS"})
         RadioGroupRotor->addItem(QLatin1String(item));
     PageControlAntenne = new QTabWidget(this);
     PageControlAntenne->setObjectName(QStringLiteral("PageControlAntenne"));
+    // Eleven tabs never fit the design's width: they scroll, each caption whole.
     PageControlAntenne->setUsesScrollButtons(true);
+    PageControlAntenne->setElideMode(Qt::ElideNone);
     createPages();
 
     GroupBoxN1MM = new QGroupBox(QStringLiteral("N1MM"), this);
@@ -102,29 +129,28 @@ TFormInit::TFormInit(TForm1 *mainWindow) : QWidget(mainWindow, Qt::Window), form
     LabelAntN1MM = new QLabel(QStringLiteral("Port Antenne: "));
     EditAntN1MM = new QLineEdit(QStringLiteral("16"));
     EditAntN1MM->setObjectName(QStringLiteral("EditAntN1MM"));
-    auto *n1mmRows = new QVBoxLayout(GroupBoxN1MM);
-    auto *n1mm = new QHBoxLayout;
-    n1mmRows->addLayout(n1mm);
-    n1mm->addWidget(LabelPortN1MM);
-    n1mm->addWidget(EditPortN1MM);
-    n1mm->addSpacing(12);
-    n1mm->addWidget(LabelAntN1MM);
-    n1mm->addWidget(EditAntN1MM);
     LabelPortRotctld = new QLabel(QStringLiteral("Port rotctld :"));
     EditPortRotctld = new QLineEdit(QStringLiteral("4533"));
     EditPortRotctld->setObjectName(QStringLiteral("EditPortRotctld"));
     CheckBoxRotctldAll = new QCheckBox;
     CheckBoxRotctldAll->setObjectName(QStringLiteral("CheckBoxRotctldAll"));
-    auto *rotctld = new QHBoxLayout;
-    n1mmRows->addLayout(rotctld);
-    rotctld->addWidget(LabelPortRotctld);
-    rotctld->addWidget(EditPortRotctld);
-    rotctld->addSpacing(12);
-    rotctld->addWidget(CheckBoxRotctldAll, 1);
+    auto *n1mm = new QGridLayout(GroupBoxN1MM);
+    tightLayout(n1mm, 2);
+    n1mm->setHorizontalSpacing(4);
+    n1mm->addWidget(LabelPortN1MM, 0, 0);
+    n1mm->addWidget(EditPortN1MM, 0, 1);
+    n1mm->addWidget(LabelAntN1MM, 0, 3);
+    n1mm->addWidget(EditAntN1MM, 0, 4);
+    n1mm->addWidget(LabelPortRotctld, 1, 0);
+    n1mm->addWidget(EditPortRotctld, 1, 1);
+    n1mm->addWidget(CheckBoxRotctldAll, 1, 3, 1, 2);
+    n1mm->setColumnMinimumWidth(2, 8);
     CheckBoxEnvoiCommande = new QCheckBox(this);
     CheckBoxEnvoiCommande->setObjectName(QStringLiteral("CheckBoxEnvoiCommande"));
 
     auto *column = new QVBoxLayout(this);
+    column->setContentsMargins(4, 4, 4, 4);
+    column->setSpacing(4);
     auto *top = new QHBoxLayout;
     top->addWidget(RadioGroupRotor);
     top->addWidget(PageControlAntenne, 1);

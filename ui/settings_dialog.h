@@ -12,19 +12,23 @@ struct Settings;
 class QButtonGroup;
 class QCheckBox;
 class QComboBox;
+class QGridLayout;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QScrollArea;
 class QSpinBox;
 class QTabWidget;
 class TForm1;
 
-// A titled group of radio buttons with at most one selected; -1 means none.
+// A titled column of radio buttons with at most one selected; -1 means none.
 class RadioGroup : public QGroupBox
 {
     Q_OBJECT
 public:
-    RadioGroup(const QString &title, int columns, QWidget *parent);
+    // The height of a scrolling group does not depend on how many items it holds.
+    enum class Overflow { Grows, Scrolls };
+    RadioGroup(const QString &title, QWidget *parent, Overflow overflow = Overflow::Grows);
 
     void addItem(const QString &text);
     int count() const;
@@ -40,7 +44,8 @@ signals:
 
 private:
     QButtonGroup *buttons;
-    int columns;
+    QGridLayout *grid;
+    QScrollArea *scroll = nullptr;
 };
 
 // The settings dialog: the interface choice, one page per interface, the N1MM listener's

@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGridLayout>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -113,21 +114,30 @@ QComboBox *pickOnlyList(QComboBox *list)
     return list;
 }
 
-// The calibration group of a parallel board: steps per degree and the azimuth of step 0.
+// The calibration group of a parallel board: steps per degree and the azimuth of step 0, side
+// by side, which leaves the page room for its test row.
 QGroupBox *calibration(QLineEdit *&calaz, const char *calazName, QLineEdit *&zero, const char *zeroName)
 {
     auto *group = new QGroupBox(QStringLiteral("Calibration"));
-    auto *grid = new QGridLayout(group);
+    auto *row = new QHBoxLayout(group);
+    tightLayout(row);
     calaz = named(new QLineEdit, calazName);
     zero = named(new QLineEdit, zeroName);
-    grid->addWidget(new QLabel(QStringLiteral("Bit/°Az = ")), 0, 0);
-    grid->addWidget(calaz, 0, 1);
-    grid->addWidget(new QLabel(QStringLiteral("Zero/°Az= ")), 1, 0);
-    grid->addWidget(zero, 1, 1);
+    row->addWidget(new QLabel(QStringLiteral("Bit/°Az = ")));
+    row->addWidget(calaz, 1);
+    row->addSpacing(4);
+    row->addWidget(new QLabel(QStringLiteral("Zero/°Az= ")));
+    row->addWidget(zero, 1);
     return group;
 }
 
 } // namespace
+
+void tightLayout(QLayout *layout, int spacing)
+{
+    layout->setContentsMargins(4, 2, 4, 2);
+    layout->setSpacing(spacing);
+}
 
 void TFormInit::createPages()
 {
@@ -136,13 +146,17 @@ void TFormInit::createPages()
         this->*page.sheet.member = sheet;
         PageControlAntenne->addTab(sheet, QString::fromUtf8(page.caption));
         auto *column = new QVBoxLayout(sheet);
+        column->setContentsMargins(4, 4, 4, 4);
+        column->setSpacing(4);
         auto *top = new QHBoxLayout;
+        top->setSpacing(4);
         column->addLayout(top);
 
         if (page.port) {
             const bool lpt = page.portKind == PortKind::Lpt;
-            auto *group = named(new RadioGroup(lpt ? QStringLiteral("LPT port") : QStringLiteral("COM Port"),
-                                               lpt ? 1 : 2, sheet),
+            // The system decides how many COM ports there are; they scroll rather than grow the page.
+            auto *group = named(new RadioGroup(lpt ? QStringLiteral("LPT port") : QStringLiteral("COM Port"), sheet,
+                                               lpt ? RadioGroup::Overflow::Grows : RadioGroup::Overflow::Scrolls),
                                 page.port.name);
             if (lpt) {
                 for (const char *item : {"LPT1", "LPT2", "LPT3"})
@@ -152,7 +166,7 @@ void TFormInit::createPages()
             top->addWidget(group, 2);
         }
         if (page.stop) {
-            auto *group = named(new RadioGroup(QStringLiteral("Stop"), 1, sheet), page.stop.name);
+            auto *group = named(new RadioGroup(QStringLiteral("Stop"), sheet), page.stop.name);
             group->addItem(QStringLiteral("N"));
             group->addItem(QStringLiteral("S"));
             group->setItemIndex(NorthStop);
@@ -161,6 +175,7 @@ void TFormInit::createPages()
         }
 
         auto *values = new QGridLayout;
+        values->setSpacing(4);
         top->addLayout(values, 2);
         int row = 0;
         QLabel *stepLabel = named(new QLabel(QStringLiteral("Min Step°")), page.stepLabel.name);
@@ -230,7 +245,8 @@ void TFormInit::createPages()
         column->addStretch(1);
 
         auto *test = new QGroupBox(QStringLiteral("Test && Parking")); // "&&" shows one ampersand
-        auto *testRow = new QHBoxLayout(test);
+        auto *testRows = new QGridLayout(test);
+        tightLayout(testRows);
         QSpinBox *azimuth = named(spinEdit(0, 450, page.testStep, 0), page.test.name);
         auto *go = named(new QPushButton(QStringLiteral("GO")), page.go.name);
         go->setStyleSheet(QStringLiteral("font-weight: bold; color: #006000;"));
@@ -240,17 +256,18 @@ void TFormInit::createPages()
         this->*page.go.member = go;
         this->*page.park.member = park;
         this->*page.parkLabel.member = parkLabel;
-        testRow->addWidget(new QLabel(QStringLiteral("Az:")));
-        testRow->addWidget(azimuth);
+        testRows->addWidget(new QLabel(QStringLiteral("Az:")), 0, 0);
+        testRows->addWidget(azimuth, 0, 1);
+        testRows->addWidget(go, 0, 2);
+        testRows->addWidget(park, 0, 3);
+        testRows->addWidget(parkLabel, 0, 4);
+        testRows->setColumnStretch(4, 1);
+        // Beside the azimuth the elevation would leave no room for the parking label.
         if (page.rotator == KCT) {
             SpinEditElTestKCT = named(spinEdit(0, 180, 5, 0), "SpinEditElTestKCT");
-            testRow->addWidget(new QLabel(QStringLiteral("El:")));
-            testRow->addWidget(SpinEditElTestKCT);
+            testRows->addWidget(new QLabel(QStringLiteral("El:")), 1, 0);
+            testRows->addWidget(SpinEditElTestKCT, 1, 1);
         }
-        testRow->addWidget(go);
-        testRow->addSpacing(8);
-        testRow->addWidget(park);
-        testRow->addWidget(parkLabel, 1);
         column->addWidget(test);
     }
     LabelParkEA->setText(QStringLiteral("use for parking"));

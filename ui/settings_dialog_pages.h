@@ -5,6 +5,8 @@
 #include "app/settings.h"
 #include "ui/settings_dialog.h"
 
+class QLayout;
+
 // One control of the dialog: the member that holds it and its name, which is also the name of
 // its handler less "Click" or "Change".
 template<typename Widget>
@@ -46,6 +48,9 @@ struct InterfacePage {
     bool purgeAfterOpen;
     bool portTestLines;
 };
+
+// The style's own margins and spacings would make the dialog half again as large as its design.
+void tightLayout(QLayout *layout, int spacing = 4);
 
 // The eleven pages in RotatorInterface order.
 const std::array<InterfacePage, InterfaceCount> &interfacePages();
