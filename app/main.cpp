@@ -2,6 +2,7 @@
 #include "app/paths.h"
 #include "app/settings.h"
 #include "platform/close_signals.h"
+#include "platform/ui_services.h"
 #include "ui/tform1.h"
 
 int main(int argc, char **argv)
@@ -16,9 +17,9 @@ int main(int argc, char **argv)
     QObject::connect(&closeSignals, &platform::CloseSignals::closeRequested, [&] {
         closeRequested = true;
         if (window)
-            window->close();
+            window->requestClose();
         else
-            QCoreApplication::exit(0);  // leaves the message box; the close follows the creation
+            platform::beginClosing();  // a start-up box gives way; the close follows the creation
     });
 
     TForm1 mainWindow;

@@ -56,9 +56,6 @@ CloseSignals::~CloseSignals()
 
 void CloseSignals::request()
 {
-    if (requested)
-        return;
-    requested = true;
     emit closeRequested();
 }
 

@@ -16,14 +16,13 @@ public:
     ~CloseSignals() override;
 
 signals:
-    // Emitted once, however many signals arrive.
+    // Emitted for every request: a second one may cut a long closing short.
     void closeRequested();
 
 private:
     void request();
 
     QSocketNotifier *notifier = nullptr;
-    bool requested = false;
 };
 
 } // namespace platform

@@ -17,6 +17,8 @@ namespace platform {
 // The application's general error report: an error box, and the program goes on.
 void reportError(const QString &text);
 
+void writeToStandardError(const QString &text);
+
 // Runs a handler so that nothing it raises crosses the event loop.
 template<typename Handler>
 void guarded(Handler &&handler)
@@ -25,6 +27,18 @@ void guarded(Handler &&handler)
         handler();
     } catch (const std::exception &error) {
         reportError(QString::fromUtf8(error.what()));
+    }
+}
+
+// Runs a step of the program's closing: what it raises goes to standard error, since nobody
+// may be there to press a box's OK, and the next step runs.
+template<typename Handler>
+void guardedWhileClosing(Handler &&handler)
+{
+    try {
+        handler();
+    } catch (const std::exception &error) {
+        writeToStandardError(QString::fromUtf8(error.what()));
     }
 }
 

@@ -5,7 +5,9 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QPointer>
 #include <QProcess>
+#include <QTextStream>
 #include <QUrl>
 
 namespace platform {
@@ -47,20 +49,48 @@ void DesktopUiServices::beep(Beep)
     QApplication::beep();
 }
 
+namespace {
+
+bool programCloses = false;
+// The boxes waiting for their OK, innermost last.
+QList<QPointer<QMessageBox>> openBoxes;
+
+} // namespace
+
+void writeToStandardError(const QString &text)
+{
+    QTextStream(stderr) << text << Qt::endl;
+}
+
+void beginClosing()
+{
+    programCloses = true;
+    // Each box's own event loop ends; the handler under it goes on as if OK had been pressed.
+    for (const QPointer<QMessageBox> &box : std::as_const(openBoxes)) {
+        if (box)
+            box->done(QMessageBox::Ok);
+    }
+}
+
+bool closing()
+{
+    return programCloses;
+}
+
 void DesktopUiServices::message(MessageKind kind, const QString &text)
 {
-    const QString title = QApplication::applicationName();
-    switch (kind) {
-    case MessageKind::Information:
-        QMessageBox::information(nullptr, title, text);
-        break;
-    case MessageKind::Warning:
-        QMessageBox::warning(nullptr, title, text);
-        break;
-    case MessageKind::Error:
-        QMessageBox::critical(nullptr, title, text);
-        break;
+    // Nobody may be there to press OK: the program must close on its own.
+    if (programCloses) {
+        writeToStandardError(text);
+        return;
     }
+    const QMessageBox::Icon icon = kind == MessageKind::Information ? QMessageBox::Information
+                                   : kind == MessageKind::Warning   ? QMessageBox::Warning
+                                                                    : QMessageBox::Critical;
+    QMessageBox box(icon, QApplication::applicationName(), text, QMessageBox::Ok);
+    openBoxes.append(&box);
+    box.exec();
+    openBoxes.removeAll(&box);
 }
 
 bool DesktopUiServices::open(const QString &fileOrUrl)

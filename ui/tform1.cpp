@@ -9,11 +9,13 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScopedValueRollback>
 #include <QTimer>
 
 #include "app/settings.h"
 #include "app/title.h"
 #include "platform/error.h"
+#include "platform/ui_services.h"
 #include "sources/angle_window.h"
 #include "sources/favourites.h"
 #include "ui/main_window_configuration.h"
@@ -228,11 +230,7 @@ void TForm1::FormActivate()
     // port test) must not run it a second time.
     if (s.Activated || activating)
         return;
-    activating = true;
-    struct Done {
-        bool &flag;
-        ~Done() { flag = false; }
-    } done{activating};
+    const QScopedValueRollback inActivation(activating, true);
     startListenerAtFirstActivation();
     startRotctldAtFirstActivation();
     pushStoredSettings();
@@ -243,10 +241,20 @@ void TForm1::FormActivate()
     focusAngleWindow();
 }
 
+void TForm1::requestClose()
+{
+    if (closing)
+        skipRotatorAtExit = true;
+    else
+        close();
+}
+
 void TForm1::closeEvent(QCloseEvent *event)
 {
+    closeRequested = true;
+    platform::beginClosing();
     // A command still waiting after its bytes finishes first, so the exit sequence never
-    // interleaves with it.
+    // interleaves with it; no new one starts, so the wait is short whatever the traffic.
     if (trackInProgress || activating) {
         event->ignore();
         QTimer::singleShot(20, this, &QWidget::close);
@@ -266,14 +274,17 @@ void TForm1::FormClose()
     if (FormFav && FormFav->isVisible())
         FormFav->FormClose();
     // Each step runs even when one before it failed, so that the file is always saved. No
-    // network client steers once the exit sequence has begun.
-    platform::guarded([this] { closeRotctldServer(); });
-    platform::guarded([this] { Stop_Track(); });
-    platform::guarded([this] { park(); });
-    platform::guarded([this] { releaseParallelPort(); });
-    platform::guarded([this] { sendClosingCommands(); });
-    platform::guarded([this] { closeServers(); });
-    platform::guarded([this] { saveConfiguration(); });
+    // network client steers once the exit sequence has begun. A second close request skips
+    // the rotator's remaining steps.
+    platform::guardedWhileClosing([this] { closeRotctldServer(); });
+    platform::guardedWhileClosing([this] { Stop_Track(); });
+    if (!skipRotatorAtExit)
+        platform::guardedWhileClosing([this] { park(); });
+    platform::guardedWhileClosing([this] { releaseParallelPort(); });
+    if (!skipRotatorAtExit)
+        platform::guardedWhileClosing([this] { sendClosingCommands(); });
+    platform::guardedWhileClosing([this] { closeServers(); });
+    platform::guardedWhileClosing([this] { saveConfiguration(); });
 }
 
 void TForm1::MenuQuitterClick()

@@ -43,6 +43,9 @@ public:
     void FormActivate();
     void FormClose();
     void MenuQuitterClick();
+    // A close signal or the session's end: closes the window, or, when the exit sequence is
+    // already running, skips the rotator commands it has left.
+    void requestClose();
     // Sets the title from the selected interface, its port and the parking.
     void titre();
     // Steps of the frame that concern the whole program.
@@ -247,6 +250,10 @@ private:
     void openDdeLink(const QString &service);
 
     bool firstShowDone = false;
+    // From the first close request on, no source starts a command but the exit's parking.
+    bool closeRequested = false;
+    bool parkingAtExit = false;
+    bool skipRotatorAtExit = false;
     bool closing = false;
     bool activating = false;
     bool trackInProgress = false;

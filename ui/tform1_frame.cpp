@@ -3,6 +3,7 @@
 #include "ui/tform1.h"
 
 #include <QFileInfo>
+#include <QScopedValueRollback>
 
 #include "app/configuration.h"
 #include "app/settings.h"
@@ -78,6 +79,7 @@ void TForm1::park()
     Settings &s = settings();
     if (!parksAtExit())
         return;
+    const QScopedValueRollback parking(parkingAtExit, true);
     s.EnteredAzimuth = s.AZIMUT_PARKING;
     UpDownAzi->setPosition(int(tracking::roundHalfEven(s.EnteredAzimuth)));
     ButtonTrackClick();

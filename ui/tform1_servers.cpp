@@ -67,7 +67,7 @@ void TForm1::connectServersToSettingsDialog()
 
 void TForm1::UDPServerUDPRead(const QByteArray &bytes)
 {
-    if (!MenuServerN1MM->isChecked())
+    if (!MenuServerN1MM->isChecked() || closeRequested)
         return;
     if (const auto azimuth = datagram::goAzimuth(bytes)) {
         UpDownAzi->setPosition(*azimuth);
@@ -131,6 +131,8 @@ void TForm1::DdeClientConvClose()
 
 void TForm1::DdeClientItemChange()
 {
+    if (closeRequested)
+        return;
     const dde::AzimuthText read = dde::readAzimuth(DdeClientItem->text());
     settings().DdeAzimuthText = read.text;
     if (read.azimuth)

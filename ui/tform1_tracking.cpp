@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScopedValueRollback>
 #include <QTimer>
 
 #include "app/settings.h"
@@ -39,21 +40,19 @@ int integerValue(const QString &text)
 
 void TForm1::ButtonTrackClick()
 {
+    if (closeRequested && !parkingAtExit)
+        return;
     // A request that arrives while a driver waits after its command is not interleaved with
     // it: it runs once the first is done, with the azimuth box as it is then.
     if (trackInProgress) {
         trackRequestedAgain = true;
         return;
     }
-    trackInProgress = true;
-    struct Reset {
-        bool &flag;
-        ~Reset() { flag = false; }
-    } reset{trackInProgress};
+    const QScopedValueRollback inTrack(trackInProgress, true);
     do {
         trackRequestedAgain = false;
         sendAzimuth();
-    } while (trackRequestedAgain);
+    } while (trackRequestedAgain && !(closeRequested && !parkingAtExit));
 }
 
 void TForm1::sendAzimuth()
