@@ -2,7 +2,10 @@
 
 #include <QFile>
 #include <QTemporaryDir>
+#include <QUdpSocket>
 #include <QtTest>
+
+#include "support/free_ports.h"
 
 #include "support/pseudo_terminal.h"
 #include "support/running_program.h"
@@ -21,12 +24,25 @@ private slots:
     void exitParksAndClosesTheLine();
     void readOnlyFileIsReplaced();
     void damagedFileStartsAndKeepsTheRest();
+    void closesUnderAnOpenBox_data();
+    void closesUnderAnOpenBox();
+    void closesWhenTheLineVanished();
+    void closesUnderAzimuthTraffic();
 
 private:
     // Starts the program, lets it reach its message loop, then sends the signal.
     int runAndEnd(const QStringList &environment = {}, int signal = SIGTERM);
     QByteArray configuration() const;
     void writeConfiguration(const QByteArray &lines);
+    // The full sample with these KEY=value lines in place of its own, and ports of this run.
+    QByteArray fullFile(const QList<QByteArray> &lines) const;
+    // Starts the program offscreen, without a session bus, and lets it reach its message loop.
+    bool start(QProcess &program);
+    // SIGTERM, then the program must end by itself within the bound.
+    void endWithin(QProcess &program, int boundMs = 10000);
+    void sendAzimuth(int azimuth);
+
+    quint16 listenerPort = 0;
 
     std::unique_ptr<QTemporaryDir> home;
 };
@@ -136,6 +152,139 @@ void TestProgram::damagedFileStartsAndKeepsTheRest()
     QCOMPARE(runAndEnd(), 0);
     QVERIFY(configuration().contains("STEP_GS232=2\r\n"));
     QVERIFY(configuration().contains("FAV3TXT=Dx\r\n"));
+}
+
+QByteArray TestProgram::fullFile(const QList<QByteArray> &lines) const
+{
+    QByteArray file = fullSample;
+    const QList<QByteArray> ours = {"PORTN1MM=" + QByteArray::number(listenerPort - 5),
+                                    "ROTCTLDPORT=" + QByteArray::number(freeTcpPort())};
+    for (const QByteArray &line : ours + lines) {
+        const QByteArray key = line.left(line.indexOf('=') + 1);
+        const qsizetype at = file.indexOf("\n" + key) + 1;
+        file.replace(at, file.indexOf("\r\n", at) - at, line);
+    }
+    return file;
+}
+
+bool TestProgram::start(QProcess &program)
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C"));
+    environment.remove(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"));
+    program.setProcessEnvironment(environment);
+    program.start(home->filePath(QStringLiteral("torvanel")), {});
+    if (!program.waitForStarted(5000))
+        return false;
+    QTest::qWait(1500);
+    return program.state() == QProcess::Running;
+}
+
+void TestProgram::endWithin(QProcess &program, int boundMs)
+{
+    ::kill(pid_t(program.processId()), SIGTERM);
+    const bool ended = program.waitForFinished(boundMs);
+    if (!ended) {
+        program.kill();
+        program.waitForFinished();
+    }
+    QVERIFY2(ended, "still running with nobody at the keyboard");
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(program.exitCode(), 0);
+}
+
+void TestProgram::sendAzimuth(int azimuth)
+{
+    QUdpSocket logger;
+    logger.writeDatagram("<goazi>" + QByteArray::number(azimuth) + "</goazi>", QHostAddress::LocalHost, listenerPort);
+}
+
+void TestProgram::closesUnderAnOpenBox_data()
+{
+    QTest::addColumn<QList<QByteArray>>("lines");
+    QTest::addColumn<QByteArray>("extraLine");
+    QTest::addColumn<int>("azimuth");
+    QTest::addColumn<bool>("listenerPortHeld");
+    // The box opens at start-up, at the first activation, or under a command.
+    QTest::newRow("skipped line at start-up") << QList<QByteArray>() << QByteArray("WLEFT=abc\r\n") << -1 << false;
+    QTest::newRow("listener's port held") << QList<QByteArray>() << QByteArray() << -1 << true;
+    QTest::newRow("ARSWIN not running") << QList<QByteArray>{"ANT=EA4TX"} << QByteArray() << 77 << false;
+    QTest::newRow("Movenow cannot be run") << QList<QByteArray>{"ANT=KCT", "MOVENOW=kct/"} << QByteArray() << 77 << false;
+}
+
+void TestProgram::closesUnderAnOpenBox()
+{
+    QFETCH(QList<QByteArray>, lines);
+    QFETCH(QByteArray, extraLine);
+    QFETCH(int, azimuth);
+    QFETCH(bool, listenerPortHeld);
+    listenerPort = freeUdpPort();
+    const QByteArray given = fullFile(lines);
+    QByteArray withExtra = given;
+    withExtra.insert(withExtra.indexOf("\r\n") + 2, extraLine);
+    QFile file(home->filePath(QStringLiteral("Torvanel.ini")));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(withExtra);
+    file.close();
+    // A file that is there but cannot be run.
+    QDir(home->path()).mkpath(QStringLiteral("kct"));
+    QFile movenow(home->filePath(QStringLiteral("kct/Movenow.com")));
+    QVERIFY(movenow.open(QIODevice::WriteOnly));
+    movenow.close();
+    QUdpSocket holder;
+    if (listenerPortHeld)
+        QVERIFY(holder.bind(QHostAddress::AnyIPv4, listenerPort, QAbstractSocket::DontShareAddress));
+
+    QProcess program;
+    QVERIFY(start(program));
+    if (azimuth >= 0) {
+        sendAzimuth(azimuth);
+        QTest::qWait(1000);
+    }
+    endWithin(program);
+    QByteArray expected = given;
+    if (azimuth >= 0)
+        expected.replace("ANGLE=123\r\n", "ANGLE=" + QByteArray::number(azimuth) + "\r\n");
+    QCOMPARE(configuration(), expected);
+}
+
+void TestProgram::closesWhenTheLineVanished()
+{
+    listenerPort = freeUdpPort();
+    auto line = std::make_unique<PseudoTerminal>();
+    line->linkAs(home->path(), 3);
+    const QByteArray given = fullFile({"STEP_GS232=0"});
+    writeConfiguration(given.mid(given.indexOf("\r\n") + 2));
+    QProcess program;
+    QVERIFY(start(program));
+    line->drain();
+    sendAzimuth(46);
+    QCOMPARE(line->read(9), QByteArray("W046 000\r"));
+    // The adapter is unplugged: the exit's stop and parking find no line.
+    line.reset();
+    endWithin(program);
+    QByteArray expected = given;
+    QCOMPARE(configuration(), expected.replace("ANGLE=123\r\n", "ANGLE=46\r\n"));
+}
+
+void TestProgram::closesUnderAzimuthTraffic()
+{
+    listenerPort = freeUdpPort();
+    PseudoTerminal line;
+    line.linkAs(home->path(), 3);
+    const QByteArray given = fullFile({"STEP_GS232=0", "ROTCTLD=0"});
+    writeConfiguration(given.mid(given.indexOf("\r\n") + 2));
+    QProcess program;
+    QVERIFY(start(program));
+    QTimer logger;
+    int azimuth = 0;
+    QObject::connect(&logger, &QTimer::timeout, [&] { sendAzimuth(azimuth = (azimuth + 7) % 360); });
+    logger.start(33);
+    QTest::qWait(1000);
+    endWithin(program);
+    // The exit's parking went out after the traffic's last command.
+    QVERIFY(line.drain().endsWith("W200 000\r"));
 }
 
 QTEST_GUILESS_MAIN(TestProgram)
