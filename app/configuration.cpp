@@ -5,6 +5,7 @@
 #include <optional>
 #include <QHash>
 #include <QLocale>
+#include <QStringConverter>
 
 #include "app/codepage.h"
 
@@ -431,6 +432,48 @@ QString roundedText(long double value)
     return QString::number(qint64(std::nearbyintl(value)));
 }
 
+// Windows editors save "Unicode" as UTF-16 with a byte-order mark, and some put one before UTF-8;
+// without one the file is in the program's own Windows-1252.
+QString fileText(QByteArrayView bytes)
+{
+    const std::optional<QStringConverter::Encoding> marked = QStringConverter::encodingForData(bytes);
+    if (!marked)
+        return fromWindows1252(bytes);
+    QStringDecoder decoder(*marked);
+    return decoder.decode(bytes);
+}
+
+// Cuts the longest values, and only those, to one common length, as far as the reader's limit
+// needs: such values come from a damaged file or a runaway edit, and every other setting stays.
+void fitWithinLargestFile(QByteArrayList &lines)
+{
+    const auto valueStart = [](const QByteArray &line) {
+        const qsizetype equals = line.indexOf('=');
+        return equals < 0 ? line.size() : equals + 1;
+    };
+    const auto fileSize = [&](qsizetype longestValue) {
+        qint64 size = 0;
+        for (const QByteArray &line : lines)
+            size += std::min(line.size(), valueStart(line) + longestValue) + 2;
+        return size;
+    };
+    qsizetype low = 0;
+    qsizetype high = 0;
+    for (const QByteArray &line : lines)
+        high = std::max(high, line.size() - valueStart(line));
+    if (fileSize(high) <= largestFile)
+        return;
+    while (low < high) {
+        const qsizetype middle = low + (high - low + 1) / 2;
+        if (fileSize(middle) <= largestFile)
+            low = middle;
+        else
+            high = middle - 1;
+    }
+    for (QByteArray &line : lines)
+        line.truncate(std::min(line.size(), valueStart(line) + low));
+}
+
 QString stripTrailingZeros(QString digits)
 {
     while (digits.endsWith(u'0'))
@@ -464,7 +507,10 @@ QString formatFloat(long double value)
     const int exponent = scientific.mid(e + 1).toInt();
     const QString digits = scientific.left(1) + scientific.mid(2, e - 2);
     const QString sign = number < 0 ? QStringLiteral("-") : QString();
-    const QString separator = QLocale().decimalPoint();
+    // VeriDec knows the comma and the point only; other separators, such as the Arabic and
+    // Persian U+066B, are not even in Windows-1252.
+    const QString separator = QLocale().decimalPoint() == u"," ? QStringLiteral(",")
+                                                                : QStringLiteral(".");
 
     // Decided on the rounded value, so that what is written reads back and writes the same.
     if (exponent < -5 || exponent >= 7) {
@@ -488,7 +534,7 @@ QString formatFloat(long double value)
 QList<SkippedLine> readConfiguration(QByteArrayView bytes, Settings &s, ConfigurationTarget &target,
                                      StoredChoices &stored)
 {
-    const QString text = fromWindows1252(bytes);
+    const QString text = fileText(bytes);
     const QHash<QString, const Line *> &keys = linesByKey();
     QList<SkippedLine> skipped;
     qsizetype number = 0;
@@ -517,12 +563,12 @@ QList<SkippedLine> readConfiguration(QByteArrayView bytes, Settings &s, Configur
 QByteArray configurationText(const Settings &s, const ConfigurationTarget &target,
                              const StoredChoices &stored)
 {
-    QString text;
-    const auto add = [&text](const QString &line) {
+    QByteArrayList written;
+    const auto add = [&written](const QString &line) {
         // A CR or LF inside a value would start a line of its own at the next reading.
         QString safe = line;
         safe.replace(u'\r', u' ').replace(u'\n', u' ');
-        text += safe + QStringLiteral("\r\n");
+        written.append(toWindows1252(safe));
     };
     for (const Line &line : lines) {
         const QString key = QLatin1String(line.key) + u'=';
@@ -628,7 +674,8 @@ QByteArray configurationText(const Settings &s, const ConfigurationTarget &targe
             break;
         }
     }
-    return toWindows1252(text);
+    fitWithinLargestFile(written);
+    return written.join("\r\n") + "\r\n";
 }
 
 } // namespace configuration

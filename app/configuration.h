@@ -12,6 +12,10 @@
 // The configuration file Torvanel.ini: its lines, their reading and writing, and the file itself.
 namespace configuration {
 
+// The file holds about a hundred short lines; anything larger is not one of ours. The writer
+// stays within it too, so that the next start reads what this one wrote.
+constexpr qint64 largestFile = 1024 * 1024;
+
 enum class Language { English, French };
 enum class AzimuthServer { Velmundo, BeamDX, N1MM };
 enum class WindowMeasure { Left, Top, Width, Height };
@@ -69,17 +73,19 @@ struct SkippedLine {
     QString text;
 };
 
-// Applies every line of the file's bytes, in order, to the settings and the target.
+// Applies every line of the file's bytes, in order, to the settings and the target. The bytes
+// are Windows-1252, or UTF-16 or UTF-8 when they begin with a byte-order mark.
 QList<SkippedLine> readConfiguration(QByteArrayView bytes, Settings &s, ConfigurationTarget &target,
                                      StoredChoices &stored);
-// The bytes of the whole file, lines ending in CR LF.
+// The bytes of the whole file, lines ending in CR LF, Windows-1252, at most largestFile.
 QByteArray configurationText(const Settings &s, const ConfigurationTarget &target,
                              const StoredChoices &stored);
 
 // The text with its decimal separator, comma or point, replaced by the current locale's. A
 // text that holds both is returned as it stands.
 QString VeriDec(const QString &text);
-// General format, 7 significant digits, the current locale's decimal separator.
+// General format, 7 significant digits, the current locale's decimal separator when it is a
+// comma, else a point.
 QString formatFloat(long double value);
 
 struct ConfigurationReading {
@@ -88,10 +94,12 @@ struct ConfigurationReading {
     StoredChoices stored;
 };
 
-// Reads ConfigPath and applies it. A file that cannot be read leaves every setting as it was.
+// Reads ConfigPath, or the file it links to, and applies it. A file that cannot be read leaves
+// every setting as it was and, when it is a plain file, is renamed out of the way of the save.
 ConfigurationReading load_configuration(Settings &s, ConfigurationTarget &target);
-// Replaces ConfigPath, through BackupPath, so that it is always either the old file or the new
-// one. A failure shows MsgCannotCreateConfig in an error box and returns false.
+// Replaces ConfigPath, or the file it links to, through a BackupPath beside it, so that it is
+// always either the old file or the new one. A failure shows MsgCannotCreateConfig in an error
+// box and returns false.
 bool save_configuration(const Settings &s, const ConfigurationTarget &target,
                         const StoredChoices &stored);
 

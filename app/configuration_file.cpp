@@ -1,6 +1,7 @@
 #include "app/configuration.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -13,9 +14,6 @@
 namespace configuration {
 
 namespace {
-
-// The file holds about a hundred short lines; anything this large is not one of ours.
-constexpr qint64 largestFile = 1024 * 1024;
 
 bool writeAll(int fd, const QByteArray &bytes)
 {
@@ -61,30 +59,64 @@ bool replaceFile(const QString &target, const QString &temporary, const QByteArr
     return true;
 }
 
+// The file a Torvanel.ini that is a symbolic link stands for, which is read and replaced where it
+// lies so that the link keeps working. It need not exist yet.
+QString linkTarget(const QString &path)
+{
+    QString file = path;
+    // As many links in a row as the system itself follows.
+    for (int links = 0; links < 40 && QFileInfo(file).isSymLink(); ++links)
+        file = QFileInfo(file).symLinkTarget();
+    return file;
+}
+
+// The whole file, or why the reader refuses it.
+QString readWhole(const QString &path, QByteArray &bytes)
+{
+    const QString tooLarge = QStringLiteral("it is larger than 1 MiB");
+    if (QFileInfo(path).size() > largestFile)
+        return tooLarge;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return file.errorString();
+    // The file can grow between the look and the reading.
+    bytes = file.read(largestFile + 1);
+    if (file.error() != QFileDevice::NoError)
+        return file.errorString();
+    return bytes.size() > largestFile ? tooLarge : QString();
+}
+
+// The save at exit would replace a file that could not be read: it moves aside, whole, under the
+// first free name of Torvanel.ini.refused, Torvanel.ini.refused.2, ... Empty when it stays.
+QString keepRefused(const QString &path)
+{
+    for (int copy = 1;; ++copy) {
+        const QString kept = path + QStringLiteral(".refused")
+                             + (copy == 1 ? QString() : u'.' + QString::number(copy));
+        if (QFileInfo::exists(kept))
+            continue;
+        const bool moved = ::rename(QFile::encodeName(path).constData(), QFile::encodeName(kept).constData()) == 0;
+        return moved ? kept : QString();
+    }
+}
+
 } // namespace
 
 ConfigurationReading load_configuration(Settings &s, ConfigurationTarget &target)
 {
     ConfigurationReading reading;
-    const auto failed = [&](const QString &reason) {
-        reading.error = QStringLiteral("Can't read %1: %2").arg(s.ConfigPath, reason);
+    const QString file = linkTarget(s.ConfigPath);
+    if (!QFileInfo(file).isFile()) {
+        reading.error = QStringLiteral("Can't read %1: it is not a file").arg(s.ConfigPath);
         return reading;
-    };
-    const QString tooLarge = QStringLiteral("it is larger than 1 MiB");
-    const QFileInfo info(s.ConfigPath);
-    if (!info.isFile())
-        return failed(QStringLiteral("it is not a file"));
-    if (info.size() > largestFile)
-        return failed(tooLarge);
-    QFile file(s.ConfigPath);
-    if (!file.open(QIODevice::ReadOnly))
-        return failed(file.errorString());
-    // The file can grow between the look and the reading.
-    const QByteArray bytes = file.read(largestFile + 1);
-    if (file.error() != QFileDevice::NoError)
-        return failed(file.errorString());
-    if (bytes.size() > largestFile)
-        return failed(tooLarge);
+    }
+    QByteArray bytes;
+    if (const QString reason = readWhole(file, bytes); !reason.isEmpty()) {
+        reading.error = QStringLiteral("Can't read %1: %2").arg(s.ConfigPath, reason);
+        if (const QString kept = keepRefused(file); !kept.isEmpty())
+            reading.error += QStringLiteral(".\nIt is kept as %1, and Torvanel starts with its initial settings.").arg(kept);
+        return reading;
+    }
     reading.skippedLines = readConfiguration(bytes, s, target, reading.stored);
     return reading;
 }
@@ -92,9 +124,12 @@ ConfigurationReading load_configuration(Settings &s, ConfigurationTarget &target
 bool save_configuration(const Settings &s, const ConfigurationTarget &target,
                         const StoredChoices &stored)
 {
+    const QString file = linkTarget(s.ConfigPath);
+    const QString directory = QFileInfo(file).absolutePath();
     // The per-user directory is made when the file is first saved there.
-    QDir().mkpath(QFileInfo(s.ConfigPath).absolutePath());
-    if (replaceFile(s.ConfigPath, s.BackupPath, configurationText(s, target, stored)))
+    QDir().mkpath(directory);
+    const QString temporary = directory + u'/' + QFileInfo(s.BackupPath).fileName();
+    if (replaceFile(file, temporary, configurationText(s, target, stored)))
         return true;
     platform::ui().message(platform::MessageKind::Error, s.MsgCannotCreateConfig);
     return false;

@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QLocale>
 #include <QRandomGenerator>
+#include <QStringConverter>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -292,6 +293,8 @@ private slots:
     void loadReportsSkippedLines();
     void unreadableFile_data();
     void unreadableFile();
+    void fileForms_data();
+    void fileForms();
     void hostileContent_data();
     void hostileContent();
 };
@@ -654,6 +657,12 @@ void TestConfiguration::localeRoundTrip_data()
     QTest::newRow("comma written, comma read") << comma << comma << QByteArray("CALAZ_POURSAT=0,5138901");
     QTest::newRow("German written, point read") << QLocale(QLocale::German) << point
                                                 << QByteArray("CALAZ_POURSAT=0,5138901");
+    // Their separator U+066B is not in Windows-1252.
+    QTest::newRow("Arabic written, Arabic read") << QLocale(QLocale::Arabic, QLocale::Egypt)
+                                                 << QLocale(QLocale::Arabic, QLocale::Egypt)
+                                                 << QByteArray("CALAZ_POURSAT=0.5138901");
+    QTest::newRow("Persian written, comma read") << QLocale(QLocale::Persian, QLocale::Iran) << comma
+                                                 << QByteArray("CALAZ_POURSAT=0.5138901");
 }
 
 void TestConfiguration::localeRoundTrip()
@@ -891,26 +900,95 @@ void TestConfiguration::loadReportsSkippedLines()
 void TestConfiguration::unreadableFile_data()
 {
     QTest::addColumn<QString>("kind");
-    QTest::newRow("missing") << "missing";
-    QTest::newRow("a directory") << "directory";
-    QTest::newRow("larger than 1 MiB") << "large";
+    QTest::addColumn<QString>("kept"); // where the refused file went
+    QTest::newRow("missing") << "missing" << "";
+    QTest::newRow("a directory") << "directory" << "";
+    QTest::newRow("1 byte over 1 MiB, kept aside") << "large" << "Torvanel.ini.refused";
+    QTest::newRow("refused again, the first copy stays") << "large again" << "Torvanel.ini.refused.2";
+    QTest::newRow("a link to a file over the limit") << "link" << "station/mine.ini.refused";
 }
 
 void TestConfiguration::unreadableFile()
 {
     QFETCH(QString, kind);
+    QFETCH(QString, kept);
     QTemporaryDir dir;
     Settings s = settingsIn(dir.path());
+    const QByteArray large = "ANT=EGIS\r\n" + QByteArray(largestFile + 1 - 10, 'x');
+    QString file = s.ConfigPath;
     if (kind == "directory")
         QVERIFY(QDir().mkpath(s.ConfigPath));
-    if (kind == "large")
-        QVERIFY(writeBytes(s.ConfigPath, "ANT=EGIS\r\n" + QByteArray(1024 * 1024, 'x')));
+    if (kind == "large again")
+        QVERIFY(writeBytes(s.ConfigPath + ".refused", "first"));
+    if (kind == "link") {
+        file = dir.filePath("station/mine.ini");
+        QVERIFY(QDir().mkpath(dir.filePath("station")));
+        QVERIFY(QFile::link("station/mine.ini", s.ConfigPath));
+    }
+    if (!kept.isEmpty())
+        QVERIFY(writeBytes(file, large));
     RecordingTarget target(s);
     const ConfigurationReading reading = load_configuration(s, target);
     QVERIFY(reading.error.startsWith("Can't read " + s.ConfigPath));
     QCOMPARE(s.ANT, int(NoInterface));
     QCOMPARE(reading.stored.ANT, int(NoInterface));
     QVERIFY(target.calls.isEmpty());
+    if (kept.isEmpty())
+        return;
+    // Whole, out of the way of the save at exit, and named in the message.
+    QVERIFY2(reading.error.contains(dir.filePath(kept)), qPrintable(reading.error));
+    QCOMPARE(fileBytes(dir.filePath(kept)), large);
+    QVERIFY(!QFileInfo::exists(file));
+    QCOMPARE(QFileInfo(s.ConfigPath).isSymLink(), kind == "link");
+    if (kind == "large again")
+        QCOMPARE(fileBytes(s.ConfigPath + ".refused"), QByteArray("first"));
+}
+
+void TestConfiguration::fileForms_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<bool>("link");
+    const QString lines = QString::fromUtf8("ANT=EGIS\r\nFAV1TXT=Cœur\r\n");
+    const auto marked = [&lines](QStringConverter::Encoding encoding) {
+        return QByteArray(QStringEncoder(encoding, QStringConverter::Flag::WriteBom)(lines));
+    };
+    QTest::newRow("UTF-16 LE with its mark") << marked(QStringConverter::Utf16LE) << false;
+    QTest::newRow("UTF-16 BE with its mark") << marked(QStringConverter::Utf16BE) << false;
+    QTest::newRow("UTF-8 with its mark") << marked(QStringConverter::Utf8) << false;
+    QTest::newRow("a link, replaced where it points") << toWindows1252(lines) << true;
+    QTest::newRow("a name that would take the written file over the limit")
+        << toWindows1252(lines) + "FAV2TXT=" + QByteArray(largestFile - 40, 'x') + "\r\n" << false;
+}
+
+// Each is read, written back in Windows-1252 within the reader's limit, and read again.
+void TestConfiguration::fileForms()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(bool, link);
+    QTemporaryDir dir;
+    platform::ScopedRecordingUi ui;
+    Settings s = settingsIn(dir.path());
+    QString file = s.ConfigPath;
+    if (link) {
+        file = dir.filePath("station/mine.ini");
+        QVERIFY(QDir().mkpath(dir.filePath("station")));
+        QVERIFY(QFile::link("station/mine.ini", s.ConfigPath));
+    }
+    QVERIFY(writeBytes(file, bytes));
+    RecordingTarget target(s);
+    const ConfigurationReading reading = load_configuration(s, target);
+    QCOMPARE(reading.error, QString());
+    QCOMPARE(s.ANT, int(EGIS));
+
+    QVERIFY(save_configuration(s, target, reading.stored));
+    const QByteArray written = fileBytes(file);
+    QCOMPARE(lineOf(written, "FAV1TXT"), QByteArray("FAV1TXT=C\x9cur"));
+    QVERIFY(written.size() <= largestFile);
+    QCOMPARE(QFileInfo(s.ConfigPath).isSymLink(), link);
+    Settings again = settingsIn(dir.path());
+    RecordingTarget reader(again);
+    QCOMPARE(load_configuration(again, reader).error, QString());
+    QCOMPARE(again.ANT, int(EGIS));
 }
 
 void TestConfiguration::hostileContent_data()
