@@ -1,9 +1,11 @@
 #include <QAction>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -14,12 +16,14 @@
 #include "ui/dial.h"
 #include "platform/serial_names.h"
 #include "support/pseudo_terminal.h"
+#include "support/sample_configuration.h"
 #include "ui/tform1.h"
 #include "ui/up_down.h"
 #include "widgets/lcd99.h"
 
 // The real main window under the offscreen platform: window geometry, menus and their shortcuts from
-// another window of the program, both languages, the dial's needle and the title.
+// another window of the program, both languages, the dial's needle, the title, and the file saved
+// by a window that was never shown.
 class TestMainWindow : public QObject
 {
     Q_OBJECT
@@ -44,6 +48,8 @@ private slots:
     void redrawLeavesNoTrace();
     void lampsAreTransparent();
     void title();
+    void closedBeforeFirstActivation_data();
+    void closedBeforeFirstActivation();
 
 private:
     QAction *item(const QString &name) const { return window->findChild<QAction *>(name); }
@@ -420,6 +426,64 @@ void TestMainWindow::title()
     s.ANT = NoInterface;
     fresh.titre();
     QCOMPARE(fresh.windowTitle(), QStringLiteral("TORVANEL V2.4.1[DX]"));
+}
+
+void TestMainWindow::closedBeforeFirstActivation_data()
+{
+    QTest::addColumn<QByteArrayList>("lines");   // replace their keys' lines of the full sample
+    QTest::addColumn<QByteArray>("extra");       // read first, not written back
+    QTest::addColumn<QByteArrayList>("written"); // where the written file differs
+    QTest::addColumn<int>("warnings");
+    // The angle window's fixed 117 by 83, brought into the screen's lower right corner.
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    const QByteArrayList corner = {"WALEFT=" + QByteArray::number(area.right() + 1 - 117),
+                                   "WATOP=" + QByteArray::number(area.bottom() + 1 - 83)};
+    QTest::newRow("a line skipped at start-up")
+        << QByteArrayList() << QByteArray("WLEFT=abc\r\n") << QByteArrayList() << 1;
+    QTest::newRow("Movenow missing at start-up")
+        << QByteArrayList{"ANT=KCT"} << QByteArray() << QByteArrayList() << 1;
+    QTest::newRow("main window beyond any screen, never shown")
+        << QByteArrayList{"WLEFT=2147483647", "WTOP=-2147483648"} << QByteArray() << QByteArrayList() << 0;
+    QTest::newRow("angle window beyond the screen, shown")
+        << QByteArrayList{"WALEFT=9000", "WATOP=9000"} << QByteArray() << corner << 0;
+}
+
+// As when a close signal arrives while a start-up box waits: the window is made and saves without
+// ever being shown, and the file keeps every value it held.
+void TestMainWindow::closedBeforeFirstActivation()
+{
+    QFETCH(QByteArrayList, lines);
+    QFETCH(QByteArray, extra);
+    QFETCH(QByteArrayList, written);
+    QFETCH(int, warnings);
+    const auto replaced = [](QByteArray file, const QByteArrayList &lines) {
+        for (const QByteArray &line : lines) {
+            const qsizetype at = file.indexOf("\n" + line.left(line.indexOf('=') + 1)) + 1;
+            file.replace(at, file.indexOf("\r\n", at) - at, line);
+        }
+        return file;
+    };
+    const QByteArray given = replaced(fullSample, lines);
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    QTemporaryDir dir;
+    Settings &s = settings();
+    s = Settings();
+    s.ExeDir = dir.path();
+    s.ConfigPath = dir.filePath("Torvanel.ini");
+    s.BackupPath = dir.filePath("Torvanel.~in");
+    s.ConfigExisted = true;
+    QFile file(s.ConfigPath);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray(given).insert(given.indexOf("\r\n") + 2, extra));
+    file.close();
+    (*recorder)->messages.clear();
+
+    TForm1 fresh;
+    fresh.createSmallWindows();
+    fresh.saveConfiguration();
+    QCOMPARE((*recorder)->messages.size(), warnings);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll().split('\n'), replaced(given, written).split('\n'));
 }
 
 QTEST_MAIN(TestMainWindow)

@@ -11,8 +11,14 @@
 #include "sources/angle_window.h"
 #include "ui/settings_dialog.h"
 #include "ui/tform1.h"
+#include "ui/window_placement.h"
 
 using namespace configuration;
+
+MainWindowConfiguration::MainWindowConfiguration(TForm1 *window)
+    : window(window), storedMainWindow{window->x(), window->y(), window->width(), window->height()}
+{
+}
 
 void MainWindowConfiguration::rememberStartChoices()
 {
@@ -64,8 +70,15 @@ void MainWindowConfiguration::turnOnTKB_HOST()
     settings().TKB_HOST = true;
 }
 
+const TFormInit *MainWindowConfiguration::filledDialog() const
+{
+    return started ? window->FormInit : nullptr;
+}
+
 void MainWindowConfiguration::moveMainWindow(WindowMeasure measure, int pixels)
 {
+    storedMainWindow.at(int(measure)) = pixels;
+    pixels = boundedWindowMeasure(pixels);
     switch (measure) {
     case WindowMeasure::Left: window->move(pixels, window->y()); break;
     case WindowMeasure::Top: window->move(window->x(), pixels); break;
@@ -98,17 +111,20 @@ AzimuthServer MainWindowConfiguration::server() const
 
 QString MainWindowConfiguration::portN1mmText() const
 {
-    return window->FormInit ? window->FormInit->EditPortN1MM->text() : settings().PORTN1MM;
+    const TFormInit *dialog = filledDialog();
+    return dialog ? dialog->EditPortN1MM->text() : settings().PORTN1MM;
 }
 
 QString MainWindowConfiguration::antN1mmText() const
 {
-    return window->FormInit ? window->FormInit->EditAntN1MM->text() : settings().ANTN1MM;
+    const TFormInit *dialog = filledDialog();
+    return dialog ? dialog->EditAntN1MM->text() : settings().ANTN1MM;
 }
 
 QString MainWindowConfiguration::selectedPortItem(int rotatorInterface) const
 {
-    RadioGroup *group = window->FormInit ? window->FormInit->comGroup(rotatorInterface) : nullptr;
+    const TFormInit *dialog = filledDialog();
+    const RadioGroup *group = dialog ? dialog->comGroup(rotatorInterface) : nullptr;
     if (!group) {
         const SerialProtocol *protocol = serialProtocol(rotatorInterface);
         const int port = protocol ? settings().*protocol->port : -1;
@@ -119,23 +135,28 @@ QString MainWindowConfiguration::selectedPortItem(int rotatorInterface) const
 
 bool MainWindowConfiguration::EL_GS232() const
 {
-    return window->FormInit ? window->FormInit->CheckBoxGSel->isChecked() : settings().EL_GS232;
+    const TFormInit *dialog = filledDialog();
+    return dialog ? dialog->CheckBoxGSel->isChecked() : settings().EL_GS232;
 }
 
 bool MainWindowConfiguration::TKB_HOST() const
 {
-    return window->FormInit ? window->FormInit->CheckBoxTKBHost->isChecked() : settings().TKB_HOST;
+    const TFormInit *dialog = filledDialog();
+    return dialog ? dialog->CheckBoxTKBHost->isChecked() : settings().TKB_HOST;
 }
 
 QString MainWindowConfiguration::kctDirectoryText() const
 {
-    return window->FormInit ? window->FormInit->EditKctMove->text() : settings().MOVENOW;
+    const TFormInit *dialog = filledDialog();
+    return dialog ? dialog->EditKctMove->text() : settings().MOVENOW;
 }
 
 // Outer position and inner size: the same quantities are applied when the file is read, so
 // the window neither drifts nor grows from one start to the next.
 int MainWindowConfiguration::mainWindowMeasure(WindowMeasure measure) const
 {
+    if (!started)
+        return storedMainWindow.at(int(measure));
     switch (measure) {
     case WindowMeasure::Left: return window->x();
     case WindowMeasure::Top: return window->y();
@@ -157,6 +178,9 @@ bool MainWindowConfiguration::angleWindowVisible() const
 
 QString MainWindowConfiguration::angleText() const
 {
+    // The stored angle reaches the entry at the first activation.
+    if (settings().AnglePending)
+        return settings().ANGLE;
     return window->FormAngle ? window->FormAngle->EditAngle->text() : QString();
 }
 

@@ -5,16 +5,19 @@
 #include "app/configuration.h"
 
 class TForm1;
+class TFormInit;
 
 // The configuration file's view of the windows: what its lines act on while it is read, and the
-// control states it writes.
+// control states it writes. Until the first activation has pushed the stored values into the
+// settings dialog, the file is written from what was stored, whatever step the start-up reached.
 class MainWindowConfiguration : public configuration::ConfigurationTarget
 {
 public:
-    explicit MainWindowConfiguration(TForm1 *window) : window(window) {}
+    // Made once the main window has its design geometry.
+    explicit MainWindowConfiguration(TForm1 *window);
 
-    // What the start-up left selected, so that a later save can tell the user's own choices
-    // from a device that was missing at start.
+    // At the end of the first activation: what the start-up left selected, so that a later save
+    // can tell the user's own choices from a device that was missing at start.
     void rememberStartChoices();
 
     void applyLanguage(configuration::Language language) override;
@@ -45,9 +48,14 @@ public:
 private:
     // The LPT index of a parallel board, the selected COM caption of a serial controller.
     QString portChoice(int rotatorInterface) const;
+    // The settings dialog once it holds the stored values, else null.
+    const TFormInit *filledDialog() const;
 
     TForm1 *window;
     bool started = false;
     int startInterface = -1;
     std::array<QString, 11> startPorts;
+    // The main window's measures as the file gave them, before they were bounded and brought on
+    // screen; the design's where the file has none.
+    std::array<int, 4> storedMainWindow;
 };

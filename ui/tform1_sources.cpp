@@ -18,6 +18,7 @@
 #include "sources/favourites.h"
 #include "ui/about.h"
 #include "ui/up_down.h"
+#include "ui/window_placement.h"
 
 namespace {
 
@@ -56,6 +57,14 @@ void bringForward(QWidget *window)
     window->activateWindow();
 }
 
+// Brought on screen when it is shown, not when it is placed: a window that stays hidden keeps its
+// stored place in the file.
+void keepAngleWindowOnScreen(TFormAngle *window)
+{
+    if (!window->isVisible())
+        keepOnScreen(window, window->size());
+}
+
 } // namespace
 
 void TForm1::createSmallWindows()
@@ -81,11 +90,13 @@ void TForm1::createSmallWindows()
 
     // Where the angle window was at the last exit; 0 leaves it where it was designed.
     if (s.WATOP != 0)
-        FormAngle->move(FormAngle->x(), s.WATOP);
+        FormAngle->move(FormAngle->x(), boundedWindowMeasure(s.WATOP));
     if (s.WALEFT != 0)
-        FormAngle->move(s.WALEFT, FormAngle->y());
-    if (s.WANGLE == 1)
+        FormAngle->move(boundedWindowMeasure(s.WALEFT), FormAngle->y());
+    if (s.WANGLE == 1) {
+        keepAngleWindowOnScreen(FormAngle);
         FormAngle->show();
+    }
 }
 
 void TForm1::FavouriteButtonMouseUp(int favourite, Qt::MouseButton button)
@@ -114,6 +125,7 @@ void TForm1::MenuFavClick()
 
 void TForm1::MenuAngleClick()
 {
+    keepAngleWindowOnScreen(FormAngle);
     FormAngle->bringForward();
 }
 

@@ -21,3 +21,8 @@ void keepOnScreen(QWidget *window, QSize usable)
     const int top = qBound(area.top(), window->y(), area.bottom() + 1 - size.height());
     window->move(left, top);
 }
+
+int boundedWindowMeasure(int pixels)
+{
+    return qBound(-QWIDGETSIZE_MAX, pixels, QWIDGETSIZE_MAX);
+}
