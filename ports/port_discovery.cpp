@@ -1,7 +1,11 @@
 #include "ports/port_discovery.h"
 
 #include <algorithm>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSerialPortInfo>
 
@@ -9,6 +13,25 @@
 #include "ports/port_library.h"
 
 namespace ports {
+
+namespace {
+
+// Told without opening the device, since opening a serial port raises its modem lines, which
+// resets some controllers: a character device, unless sysfs files it under a class other than
+// tty (/dev/null is a mem device). Pseudo-terminals are in no class at all.
+bool serialDevice(const QString &path)
+{
+    struct stat status {};
+    if (::stat(QFile::encodeName(path).constData(), &status) != 0 || !S_ISCHR(status.st_mode))
+        return false;
+    const QString subsystem = QFileInfo(QStringLiteral("/sys/dev/char/%1:%2/subsystem")
+                                            .arg(major(status.st_rdev))
+                                            .arg(minor(status.st_rdev)))
+                                  .symLinkTarget();
+    return subsystem.isEmpty() || subsystem.endsWith(QLatin1String("/class/tty"));
+}
+
+} // namespace
 
 QString addressText(quint16 address)
 {
@@ -30,8 +53,7 @@ QStringList NomsPorts(const QString &comportsParent, const QStringList &presentD
     for (const QString &entry : comports.entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)) {
         // Only the exact spelling COMn is what resolveComPort looks up.
         const int n = platform::comNumber(entry);
-        if (n > 0 && entry == QLatin1String("COM") + QString::number(n)
-            && QFileInfo(comports.filePath(entry)).exists())
+        if (n > 0 && entry == QLatin1String("COM") + QString::number(n) && serialDevice(comports.filePath(entry)))
             names.append(entry);
     }
     for (const QString &device : presentDevices) {

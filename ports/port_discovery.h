@@ -24,7 +24,7 @@ QString addressText(quint16 address);
 QStringList presentSerialDevices();
 
 // The COM names to offer, sorted as text without regard to case (COM10 before COM2): every
-// COMn of comportsParent/comports whose target exists, and every COMn of the device table
+// COMn of comportsParent/comports whose target is a serial device, and every COMn of the table
 // whose device is present and not overridden by a comports entry; each name once.
 QStringList NomsPorts(const QString &comportsParent, const QStringList &presentDevices);
 // The same for the program's own comports folder and the devices present.

@@ -1,5 +1,8 @@
+#include <cerrno>
+#include <fcntl.h>
 #include <memory>
 #include <pty.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include <QDir>
@@ -67,6 +70,24 @@ void makeInventory(const QString &root, const QStringList &entries)
     }
 }
 
+// ppdev's claim sleeps while another open of the port holds it; so does a lock on a file, which
+// stands in for the claim where there is no parallel port.
+int lockClaim(int descriptor)
+{
+    return ::flock(descriptor, LOCK_EX) == 0 ? 0 : errno;
+}
+
+// How many of this process's descriptors are open on the file.
+int descriptorsOn(const QString &path)
+{
+    const QString file = QFileInfo(path).canonicalFilePath();
+    const QDir descriptors(QStringLiteral("/proc/self/fd"));
+    int count = 0;
+    for (const QString &entry : descriptors.entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot))
+        count += QFileInfo(descriptors.filePath(entry)).symLinkTarget() == file;
+    return count;
+}
+
 QList<int> toInts(const std::array<quint16, 3> &values)
 {
     return {values[0], values[1], values[2]};
@@ -93,13 +114,16 @@ private slots:
     void ppdevFailure();
     void ppdevRegisters_data();
     void ppdevRegisters();
+    void ppdevHeldPortIsRefusedWithoutWaiting();
     void recordingLibrary();
 };
 
 void TestPorts::nomsPorts_data()
 {
     QTest::addColumn<QStringList>("live");     // comports links to a pseudo-terminal
-    QTest::addColumn<QStringList>("dangling"); // comports links to a missing device
+    // comports entries that are no serial device: "COMn" a link to a missing device, "COMn/" a
+    // folder, "COMn>path" a link to path
+    QTest::addColumn<QStringList>("unusable");
     QTest::addColumn<QStringList>("present");  // devices the system reports
     QTest::addColumn<QStringList>("expected");
     const QStringList none;
@@ -107,6 +131,8 @@ void TestPorts::nomsPorts_data()
                                                    << QStringList{"COM1", "COM10", "COM3"};
     QTest::newRow("link to a missing device left out") << QStringList{"COM4"} << QStringList{"COM2"} << none
                                                        << QStringList{"COM4"};
+    QTest::newRow("folder and device of no serial kind left out")
+        << QStringList{"COM4"} << QStringList{"COM2/", "COM6>/dev/null"} << none << QStringList{"COM4"};
     QTest::newRow("names other than COMn left out")
         << QStringList{"COM0", "CNCA0", "COMX", "com5", "COM06", "COM7a"} << none << none << none;
     QTest::newRow("present devices of each range")
@@ -126,7 +152,7 @@ void TestPorts::nomsPorts_data()
 void TestPorts::nomsPorts()
 {
     QFETCH(QStringList, live);
-    QFETCH(QStringList, dangling);
+    QFETCH(QStringList, unusable);
     QFETCH(QStringList, present);
     QFETCH(QStringList, expected);
     QTemporaryDir parent;
@@ -138,8 +164,14 @@ void TestPorts::nomsPorts()
         QVERIFY(!terminals.back()->path.isEmpty());
         QVERIFY(QFile::link(terminals.back()->path, comports + name));
     }
-    for (const QString &name : dangling)
-        QVERIFY(QFile::link(parent.path() + QLatin1String("/unplugged"), comports + name));
+    for (const QString &entry : unusable) {
+        if (entry.endsWith(QLatin1Char('/')))
+            QVERIFY(QDir().mkpath(comports + entry));
+        else
+            QVERIFY(QFile::link(entry.contains(QLatin1Char('>')) ? entry.section(QLatin1Char('>'), 1)
+                                                                 : parent.path() + QLatin1String("/unplugged"),
+                                comports + entry.section(QLatin1Char('>'), 0, 0)));
+    }
     QCOMPARE(ports::NomsPorts(parent.path(), present), expected);
 }
 
@@ -319,6 +351,44 @@ void TestPorts::ppdevRegisters()
     library.Outport(quint16(port), 0);
     QVERIFY(library.GetLastState(&text) != 0);
     QCOMPARE(text.contains(QLatin1String("/dev/parport0")), opensDevice);
+}
+
+void TestPorts::ppdevHeldPortIsRefusedWithoutWaiting()
+{
+    QTemporaryDir root;
+    const QString inventory = root.path() + QLatin1String("/proc");
+    const QString dev = root.path() + QLatin1String("/dev");
+    makeInventory(inventory, {"parport0=888"});
+    QVERIFY(QDir().mkpath(dev));
+    const QString device = dev + QLatin1String("/parport0");
+    writeFile(device, {});
+    const QByteArray path = QFile::encodeName(device);
+    int otherProgram = ::open(path.constData(), O_RDWR | O_CLOEXEC);
+    QCOMPARE(::flock(otherProgram, LOCK_EX), 0);
+    {
+        ports::PpdevPortLibrary library(inventory, dev, lockClaim);
+        QString text;
+        library.EnablePorts(0x378, 0x378);
+        QCOMPARE(library.GetLastState(&text), EBUSY);
+        QVERIFY2(text.contains(device), qPrintable(text));
+        library.Outport(0x37A, 1);
+        QCOMPARE(library.GetLastState(), EBUSY);
+
+        // Let go: the claim left waiting takes the port, and a later operation finds it claimed.
+        ::close(otherProgram);
+        QTRY_COMPARE((library.EnablePorts(0x378, 0x378), library.GetLastState()), 0);
+        otherProgram = ::open(path.constData(), O_RDWR | O_CLOEXEC);
+        QCOMPARE(::flock(otherProgram, LOCK_EX | LOCK_NB), -1);
+        library.DisablePorts(0x378, 0x378);
+        QCOMPARE(::flock(otherProgram, LOCK_EX | LOCK_NB), 0);
+
+        library.EnablePorts(0x378, 0x378);
+        QCOMPARE(library.GetLastState(), EBUSY);
+    }
+    // The library is gone while its claim still waits: once the port is free, the claim gives
+    // it back and closes the device.
+    ::close(otherProgram);
+    QTRY_COMPARE(descriptorsOn(device), 0);
 }
 
 void TestPorts::recordingLibrary()
