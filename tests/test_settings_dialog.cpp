@@ -38,6 +38,7 @@ private slots:
     void calibrationEdit_data();
     void calibrationEdit();
     void comGroupTestsThePort();
+    void comGroupRefusesAPortThatDoesNotOpen_data();
     void comGroupRefusesAPortThatDoesNotOpen();
     void comGroupStopsTheOldPortFirst();
     void trakBoxPortTest();
@@ -233,13 +234,33 @@ void TestSettingsDialog::comGroupTestsThePort()
     QCOMPARE(com3->drain(50), QByteArray());
 }
 
+void TestSettingsDialog::comGroupRefusesAPortThatDoesNotOpen_data()
+{
+    QTest::addColumn<int>("startPort"); // EGIS's port at start
+    QTest::addColumn<int>("expected");
+    QTest::newRow("another port picked: refused") << 2 << -1;
+    QTest::newRow("the port chosen at start, unplugged since: kept") << 4 << 4;
+}
+
+// COM5's adapter is unplugged during the run; then COM5 is picked, or the dialog shows and
+// closes, which tests the selected interface's port again.
 void TestSettingsDialog::comGroupRefusesAPortThatDoesNotOpen()
 {
-    settings().PORT_EGIS = 4;
-    QFile::remove(folder.path() + QStringLiteral("/comports/COM5"));
-    dialog->RadioGroupPortEGI->setItemIndex(comItem(EGIS, QStringLiteral("COM5")));
-    QCOMPARE(dialog->RadioGroupPortEGI->itemIndex(), -1);
-    QCOMPARE(settings().PORT_EGIS, -1);
+    QFETCH(int, startPort);
+    QFETCH(int, expected);
+    settings().PORT_EGIS = startPort;
+    settings().ANT = EGIS;
+    window->FormActivate();
+    delete com5;
+    com5 = nullptr;
+    if (startPort == 4) {
+        window->MenuInitClick();
+        QVERIFY(dialog->close());
+    } else {
+        dialog->RadioGroupPortEGI->setItemIndex(comItem(EGIS, QStringLiteral("COM5")));
+    }
+    QCOMPARE(dialog->RadioGroupPortEGI->itemIndex(), expected < 0 ? -1 : comItem(EGIS, QStringLiteral("COM5")));
+    QCOMPARE(settings().PORT_EGIS, expected);
     QVERIFY((*ui)->messages.isEmpty());
 }
 
@@ -653,6 +674,9 @@ void TestSettingsDialog::firstActivationFillsTheDialog()
     s.PORT_EGIS = 8;  // COM9 is not there
     s.ANT = EGIS;
     s.BAUD_GS232 = {QStringLiteral("9600"), 6};
+    // No BAUD_ line for EasyComm; rates the table lacks for DCU-1 and TrakBox.
+    s.BAUD_DCU1 = {QStringLiteral("31250"), 0};
+    s.BAUD_TRAKBOX = {QStringLiteral("fast"), 0};
     window->FormActivate();
     QCOMPARE(dialog->RadioGroupFODLPT->itemText(0), QStringLiteral("LPT1 [0378h]"));
     QCOMPARE(dialog->RadioGroupHNVLPT->itemText(1), QStringLiteral("          [0000h]"));
@@ -662,6 +686,10 @@ void TestSettingsDialog::firstActivationFillsTheDialog()
     QVERIFY(dialog->CheckBoxTKBHost->isChecked());
     QCOMPARE(dialog->EditKctMove->text(), s.MOVENOW);
     QCOMPARE(window->serial->channel(GS232).baudRate(), 9600);
+    QCOMPARE(window->serial->channel(EasyComm).baudRate(), 4800);
+    QCOMPARE(window->serial->channel(DCU1).baudRate(), 31250);
+    QCOMPARE(window->serial->channel(TrakBox).baudRate(), 4800);
+    QCOMPARE(s.BAUD_TRAKBOX.text, QStringLiteral("4800"));
     QCOMPARE(dialog->RadioGroupPortM2->itemText(dialog->RadioGroupPortM2->itemIndex()), QStringLiteral("COM5"));
     QCOMPARE(s.PORT_EGIS, -1);
     QCOMPARE(s.ANT, -1);

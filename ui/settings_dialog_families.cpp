@@ -232,7 +232,9 @@ void TFormInit::comGroupClick(int rotator)
             serial.sendAndClose(rotator, trakBoxPortTest());
         channel.close();
         s.*page.portSetting = comValue(name);
-    } else {
+    } else if (comValue(name) != s.*page.portSetting) {
+        // A new pick that does not open is not offered. The port already chosen stays chosen
+        // while its adapter is away: the driver finds it again once it is back.
         group->setItemIndex(-1);
         s.*page.portSetting = -1;
     }

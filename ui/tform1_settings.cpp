@@ -11,6 +11,21 @@
 #include "ui/settings_dialog_families.h"
 #include "ui/tform1.h"
 
+namespace {
+
+// The rate in bits per second a BAUD_ text names: a table entry's, or a whole number the table
+// lacks, which the serial port sets as a custom rate; 0 when the text names none.
+int namedBaudRate(const QString &text)
+{
+    if (const int index = baudIndex(text); index >= 0)
+        return baudRate(index);
+    bool ok = false;
+    const int rate = text.toInt(&ok);
+    return ok && rate > 0 && QString::number(rate) == text ? rate : 0;
+}
+
+} // namespace
+
 void TForm1::createSettingsDialog()
 {
     FormInit = new TFormInit(this);
@@ -70,8 +85,13 @@ void TForm1::pushStoredSettings()
         dialog.CheckBoxGSel->setChecked(true);
     for (auto [rotator, baud] : {std::pair{GS232, &s.BAUD_GS232}, {EasyComm, &s.BAUD_EASYCOMM},
                                  {DCU1, &s.BAUD_DCU1}, {TrakBox, &s.BAUD_TRAKBOX}}) {
-        if (baud->BaudIndex != -1)
-            serial->channel(rotator).setBaudRate(baudRate(baud->BaudIndex));
+        // The port runs at the rate of the text, which the title shows and the file keeps:
+        // without a BAUD_ line the index would still name the table's first rate. A text that
+        // names no rate gives way to the initial one.
+        if (namedBaudRate(baud->text) == 0)
+            baud->text = BaudSetting().text;
+        baud->BaudIndex = baudIndex(baud->text);
+        serial->channel(rotator).setBaudRate(namedBaudRate(baud->text));
     }
 
     const std::pair<int, int *> comSettings[] = {
