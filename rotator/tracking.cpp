@@ -2,6 +2,7 @@
 
 #include <cfenv>
 #include <cmath>
+#include <stdexcept>
 #include <QLocale>
 
 #include "app/settings.h"
@@ -32,6 +33,9 @@ bool beginTrack(Settings &s, int minimumStep, bool southStop)
 int commandValue(long double azimuth, int offset, int scale)
 {
     const int full = 360 * scale;
+    // The conversion to int is undefined for anything but a finite azimuth in range.
+    if (!std::isfinite(azimuth) || std::fabs(azimuth) > 100000)
+        throw std::domain_error("The azimuth is not a valid number");
     int value = int(roundHalfEven((azimuth - offset) * scale));
     if (value < 0)
         value += full;
@@ -44,9 +48,11 @@ bool parseAzimuth(const QString &text, long double *azimuth)
 {
     bool ok = false;
     const double value = QLocale().toDouble(text, &ok);
-    if (ok)
-        *azimuth = value;
-    return ok;
+    // QLocale reads "nan" and "inf": no rotator can be sent there.
+    if (!ok || !std::isfinite(value))
+        return false;
+    *azimuth = value;
+    return true;
 }
 
 } // namespace tracking

@@ -27,7 +27,8 @@ public:
     }
 
 signals:
-    void received(const QByteArray &bytes);
+    void received(const QByteArray &bytes, bool morePending);
+    void drained();
 
 private:
     void drain()
@@ -47,9 +48,10 @@ private:
             if (got < 0)
                 break;
             bytes.truncate(got);
-            emit received(bytes);
+            emit received(bytes, hasPendingDatagrams());
         }
         handling = false;
+        emit drained();
         if (retired)
             deleteLater();
     }
@@ -91,6 +93,7 @@ void UDPServer::activate()
         auto *socket = new DatagramSocket;
         if (socket->bind(binding->address, binding->port, QAbstractSocket::DontShareAddress)) {
             connect(socket, &DatagramSocket::received, this, &UDPServer::OnUDPRead);
+            connect(socket, &DatagramSocket::drained, this, &UDPServer::OnUDPDrained);
             bound.append(socket);
             ++binding;
             continue;

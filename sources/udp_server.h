@@ -42,8 +42,11 @@ public:
     void deactivate();
 
 signals:
-    // One datagram's bytes, one at a time per binding, in arrival order.
-    void OnUDPRead(const QByteArray &bytes);
+    // One datagram's bytes, one at a time per binding, in arrival order; morePending when
+    // others already wait behind it.
+    void OnUDPRead(const QByteArray &bytes, bool morePending);
+    // The datagrams that were waiting have all been handled.
+    void OnUDPDrained();
 
 private:
     quint16 port = 0;

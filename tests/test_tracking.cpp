@@ -4,6 +4,7 @@
 #include "app/settings.h"
 #include "rotator/driver_table.h"
 #include "rotator/tracking.h"
+#include "rotator/tracking_engine.h"
 
 class TestTracking : public QObject
 {
@@ -17,6 +18,9 @@ private slots:
     void halfTurn();
     void parseAzimuthFollowsLocale();
     void stopOrderAndMissingDrivers();
+    void engineResults_data();
+    void engineResults();
+    void engineSendsOnlyTheNewest();
 };
 
 void TestTracking::commandValue_data()
@@ -109,6 +113,9 @@ void TestTracking::parseAzimuthFollowsLocale()
     QLocale::setDefault(QLocale::c());
     QVERIFY(tracking::parseAzimuth(QStringLiteral("12.5"), &azimuth));
     QVERIFY(!tracking::parseAzimuth(QStringLiteral("abc"), &azimuth));
+    // Read as numbers by QLocale, yet no azimuth.
+    for (const char *notFinite : {"nan", "inf", "-inf", "1e999"})
+        QVERIFY2(!tracking::parseAzimuth(QLatin1String(notFinite), &azimuth), notFinite);
     QCOMPARE(double(azimuth), 12.5);
 }
 
@@ -126,6 +133,93 @@ void TestTracking::stopOrderAndMissingDrivers()
                                  "M2ORION", "EGIS"}));
     QVERIFY(!table.track(GS232));
     QVERIFY(!table.track(NoInterface));
+}
+
+// The engine with a GS-232 driver that records, skips or fails as told.
+struct EngineStation {
+    EngineStation()
+    {
+        settings() = Settings();
+        settings().ANT = GS232;
+        drivers.add(GS232, {QStringLiteral("GS_Track"), QStringLiteral("GS_Track_stop"), [this] {
+                                if (fails)
+                                    throw std::runtime_error("WriteFile function failed");
+                                settings().CommandSkipped = skips;
+                                sent.append(double(settings().TargetAzimuth));
+                                if (duringCommand)
+                                    std::exchange(duringCommand, nullptr)();
+                            },
+                            [] {}});
+    }
+    DriverTable drivers;
+    TrackingEngine engine{drivers};
+    QList<double> sent;
+    bool skips = false;
+    bool fails = false;
+    std::function<void()> duringCommand;
+};
+
+void TestTracking::engineResults_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("rotatorInterface");
+    QTest::addColumn<bool>("skips");
+    QTest::addColumn<bool>("fails");
+    QTest::addColumn<int>("outcome");
+    QTest::addColumn<bool>("unreadable");
+    QTest::newRow("sent") << "45" << int(GS232) << false << false << int(Outcome::Sent) << false;
+    QTest::newRow("within the minimum step") << "45" << int(GS232) << true << false << int(Outcome::Skipped) << false;
+    QTest::newRow("no interface") << "45" << int(NoInterface) << false << false << int(Outcome::Refused) << false;
+    QTest::newRow("360 is no azimuth") << "360" << int(GS232) << false << false << int(Outcome::Refused) << false;
+    QTest::newRow("negative") << "-1" << int(GS232) << false << false << int(Outcome::Refused) << false;
+    QTest::newRow("not a number") << "abc" << int(GS232) << false << false << int(Outcome::Refused) << true;
+    QTest::newRow("nan") << "nan" << int(GS232) << false << false << int(Outcome::Refused) << true;
+    QTest::newRow("infinity") << "inf" << int(GS232) << false << false << int(Outcome::Refused) << true;
+    QTest::newRow("driver fails") << "45" << int(GS232) << false << true << int(Outcome::Failed) << false;
+}
+
+void TestTracking::engineResults()
+{
+    QFETCH(QString, text);
+    QFETCH(int, rotatorInterface);
+    QFETCH(bool, skips);
+    QFETCH(bool, fails);
+    QFETCH(int, outcome);
+    QFETCH(bool, unreadable);
+    QLocale::setDefault(QLocale::c());
+    EngineStation station;
+    settings().ANT = rotatorInterface;
+    station.skips = skips;
+    station.fails = fails;
+    QList<TrackResult> observed;
+    connect(&station.engine, &TrackingEngine::tracked, this, [&](const TrackResult &result) { observed.append(result); });
+    const TrackResult result = station.engine.track(text);
+    QCOMPARE(int(result.outcome), outcome);
+    QCOMPARE(result.unreadable, unreadable);
+    QCOMPARE(result.failure, fails ? QStringLiteral("WriteFile function failed") : QString());
+    QCOMPARE(observed.size(), 1);
+    QCOMPARE(station.sent, outcome == int(Outcome::Sent) || skips ? QList<double>{45} : QList<double>());
+}
+
+void TestTracking::engineSendsOnlyTheNewest()
+{
+    EngineStation station;
+    // Requests during a command's pause: the newest goes out after it, the others never.
+    station.duringCommand = [&] {
+        QCOMPARE(int(station.engine.track(QStringLiteral("10")).outcome), int(Outcome::Merged));
+        QCOMPARE(int(station.engine.track(QStringLiteral("20")).outcome), int(Outcome::Merged));
+    };
+    QCOMPARE(int(station.engine.track(QStringLiteral("5")).outcome), int(Outcome::Sent));
+    QCOMPARE(station.sent, QList<double>({5, 20}));
+
+    // A burst held until it has been read: only its last azimuth goes out.
+    station.sent.clear();
+    station.engine.hold();
+    for (int azimuth = 100; azimuth < 20100; ++azimuth)
+        station.engine.track(QString::number(azimuth % 360));
+    QVERIFY(station.sent.isEmpty());
+    station.engine.release();
+    QCOMPARE(station.sent, QList<double>({20099 % 360}));
 }
 
 QTEST_GUILESS_MAIN(TestTracking)

@@ -69,6 +69,11 @@ TForm1::TForm1(QWidget *parent) : QMainWindow(parent)
     host = std::make_unique<HostDrivers>(HostDrivers::Hooks{
         [this](const QString &command) { showCommand(command); }});
     host->registerIn(drivers);
+    engine = new TrackingEngine(drivers, this);
+    connect(engine, &TrackingEngine::tracked, this, [this](const TrackResult &result) {
+        platform::guarded([&] { showTrackResult(result); });
+    });
+    connect(engine, &TrackingEngine::autoChanged, this, &TForm1::showAutoMode);
     createMenus();
     createServers();
     createRotctldServer();
@@ -252,10 +257,11 @@ void TForm1::requestClose()
 void TForm1::closeEvent(QCloseEvent *event)
 {
     closeRequested = true;
+    engine->dropWaiting();
     platform::beginClosing();
     // A command still waiting after its bytes finishes first, so the exit sequence never
     // interleaves with it; no new one starts, so the wait is short whatever the traffic.
-    if (trackInProgress || activating) {
+    if (engine->busy() || activating) {
         event->ignore();
         QTimer::singleShot(20, this, &QWidget::close);
         return;

@@ -8,6 +8,7 @@
 #include "rotator/host_drivers.h"
 #include "rotator/parallel_drivers.h"
 #include "rotator/serial_drivers.h"
+#include "rotator/tracking_engine.h"
 #include "app/configuration.h"
 #include "ui/languages.h"
 
@@ -67,8 +68,10 @@ public:
     void connectItem(QAction *item, void (TForm1::*handler)());
     // The checked one of MenuEnglish and MenuFrancais.
     languages::Language language() const;
-    // Redraws the compass dial for the azimuth box's number.
+    // Redraws the compass dial for the azimuth box's number and echoes it to the angle window.
     void cadran();
+    void drawNeedle();
+    void echoToAngleWindow();
 
     // Tracking engine.
     void ButtonTrackClick();
@@ -108,7 +111,7 @@ public:
     // Azimuth servers: N1MM Logger over UDP, Velmundo and Beam_DX over DDE.
     void createServers();
     void connectServersToSettingsDialog();
-    void UDPServerUDPRead(const QByteArray &bytes);
+    void UDPServerUDPRead(const QByteArray &bytes, bool morePending = false);
     void MenuServerN1MMClick();
     void MenuServerVelmundoClick();
     void menuServerBeamDXClick();
@@ -138,6 +141,8 @@ public:
     void closeRotctldServer();
 
     DriverTable drivers;
+    // AUTO, the request in progress and the newest waiting; it drives the interfaces.
+    TrackingEngine *engine = nullptr;
     // What the configuration file reads and writes in the windows, and the interface and port
     // choices the file held at start.
     std::unique_ptr<MainWindowConfiguration> configurationTarget;
@@ -244,7 +249,9 @@ private:
     // The enabled item whose keypad shortcut was pressed, if any.
     QAction *keypadItem(QKeyCombination pressed) const;
     void setLanguageTexts(languages::Language language);
-    void sendAzimuth();
+    // The engine's result: the lamp, the beeps, the error report and the focus hand-back.
+    void showTrackResult(const TrackResult &result);
+    void showAutoMode(bool on);
     void showLamp(bool on);
     void selectDdeServer(QAction *item, languages::Server server, const QString &service);
     void openDdeLink(const QString &service);
@@ -256,6 +263,6 @@ private:
     bool skipRotatorAtExit = false;
     bool closing = false;
     bool activating = false;
-    bool trackInProgress = false;
-    bool trackRequestedAgain = false;
+    // A datagram burst from the logger, whose newest azimuth alone is sent.
+    bool listenerBurst = false;
 };

@@ -11,6 +11,12 @@
 
 void TForm1::cadran()
 {
+    drawNeedle();
+    echoToAngleWindow();
+}
+
+void TForm1::drawNeedle()
+{
     bool ok = false;
     const int azimuth = EditAzimut->text().toInt(&ok);
     // The azimuth box's change handling reports a text that is not a number; the dial
@@ -24,6 +30,12 @@ void TForm1::cadran()
     painter.drawLine(dial::Centre, dial::needleEnd(azimuth));
     painter.end();
     Image1->setPixmap(canvas);
-    if (FormAngle && !settings().Starting)
+}
+
+void TForm1::echoToAngleWindow()
+{
+    bool ok = false;
+    const int azimuth = EditAzimut->text().toInt(&ok);
+    if (ok && FormAngle && !settings().Starting)
         FormAngle->echo(azimuth);
 }

@@ -38,8 +38,16 @@ void TForm1::createServers()
     // The form as designed: port 12040, no bindings, inactive.
     UDPServer = new ::UDPServer(this);
     UDPServer->setListeningPort(12040);
-    connect(UDPServer, &::UDPServer::OnUDPRead, this,
-            [this](const QByteArray &bytes) { platform::guarded([&] { UDPServerUDPRead(bytes); }); });
+    connect(UDPServer, &::UDPServer::OnUDPRead, this, [this](const QByteArray &bytes, bool morePending) {
+        platform::guarded([&] { UDPServerUDPRead(bytes, morePending); });
+    });
+    // A burst's newest azimuth alone goes out, once the burst has been read.
+    connect(UDPServer, &::UDPServer::OnUDPDrained, this, [this] {
+        if (listenerBurst) {
+            listenerBurst = false;
+            engine->release();
+        }
+    });
 
     DdeClientConv = new ::DdeClientConv(this);
     DdeClientItem = new ::DdeClientItem(DdeClientConv, this);
@@ -65,10 +73,14 @@ void TForm1::connectServersToSettingsDialog()
     connect(FormInit, &TFormInit::moveN1mmListener, this, [this] { platform::guarded([this] { moveN1mmListener(); }); });
 }
 
-void TForm1::UDPServerUDPRead(const QByteArray &bytes)
+void TForm1::UDPServerUDPRead(const QByteArray &bytes, bool morePending)
 {
     if (!MenuServerN1MM->isChecked() || closeRequested)
         return;
+    if (morePending && !listenerBurst) {
+        listenerBurst = true;
+        engine->hold();
+    }
     if (const auto azimuth = datagram::goAzimuth(bytes)) {
         UpDownAzi->setPosition(*azimuth);
         cadran();

@@ -4,14 +4,13 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QScopedValueRollback>
 #include <QTimer>
 
 #include "app/settings.h"
 #include "platform/error.h"
 #include "platform/ui_services.h"
 #include "platform/wait.h"
-#include "rotator/tracking.h"
+#include "rotator/tracking_engine.h"
 #include "ui/up_down.h"
 #include "widgets/lcd99.h"
 
@@ -42,46 +41,33 @@ void TForm1::ButtonTrackClick()
 {
     if (closeRequested && !parkingAtExit)
         return;
-    // A request that arrives while a driver waits after its command is not interleaved with
-    // it: it runs once the first is done, with the azimuth box as it is then.
-    if (trackInProgress) {
-        trackRequestedAgain = true;
-        return;
-    }
-    const QScopedValueRollback inTrack(trackInProgress, true);
-    do {
-        trackRequestedAgain = false;
-        sendAzimuth();
-    } while (trackRequestedAgain && !(closeRequested && !parkingAtExit));
-}
-
-void TForm1::sendAzimuth()
-{
-    Settings &s = settings();
     if (EditAzimut->text().isEmpty())
         return;
-    if (!tracking::parseAzimuth(EditAzimut->text(), &s.EnteredAzimuth)) {
-        EditAzimut->clear();
-        s.EnteredAzimuth = -1;
-    }
-    if (s.ANT == NoInterface || s.EnteredAzimuth < 0 || s.EnteredAzimuth >= 360) {
+    engine->track(EditAzimut->text());
+}
+
+void TForm1::showTrackResult(const TrackResult &result)
+{
+    Settings &s = settings();
+    switch (result.outcome) {
+    case Outcome::Refused:
+        if (result.unreadable)
+            EditAzimut->clear();
         platform::ui().beep(platform::Beep::Default);
         return;
-    }
-    s.TargetAzimuth = s.EnteredAzimuth;
-    if (!drivers.track(s.ANT)) {
-        // The interface's driver is not part of this program yet: nothing goes out.
-        s.CommandSkipped = true;
-        platform::ui().beep(platform::Beep::Default);
-    }
-    if (s.CommandSkipped) {
-        s.CommandSkipped = false;
-    } else {
+    case Outcome::Failed:
+        platform::reportError(result.failure);
+        return;
+    case Outcome::Sent:
         enable(TimerBlink);
         enable(TimerTrackOK);
         showLamp(true);
         if (s.JINGLE)
             platform::ui().beep(platform::Beep::Information);
+        break;
+    case Outcome::Skipped:
+    case Outcome::Merged:
+        break;
     }
     focusAngleWindow();
 }
@@ -94,10 +80,11 @@ void TForm1::EditAzimutChange()
         UpDownAzi->setPosition(0);
     else if (azimuth < 0)
         UpDownAzi->setPosition(359);
-    LCDAzi->setValue(EditAzimut->text());
     if (s.UpDownHeld && UpDownAzi->position() % 10 == 0)
         UpDownAzi->setIncrement(10);
-    cadran();
+    // What the operator types next must not be overwritten by this azimuth's echo, so the
+    // angle window hears of it first. Then the command goes out; the display and the dial follow.
+    echoToAngleWindow();
     focusAngleWindow();
     if (autoOn() || s.TestRequest) {
         if (s.TestRequest) {
@@ -109,6 +96,8 @@ void TForm1::EditAzimutChange()
         if (s.Activated)
             ButtonTrackClick();
     }
+    LCDAzi->setValue(EditAzimut->text());
+    drawNeedle();
 }
 
 void TForm1::Stop_Track()
@@ -122,14 +111,20 @@ void TForm1::Stop_Track()
 
 bool TForm1::autoOn() const
 {
-    return BitBtnAuto->palette().color(QPalette::ButtonText) == QColor(255, 0, 0);
+    return engine->autoOn();
 }
 
 void TForm1::BitBtnAutoClick()
 {
+    engine->setAuto(!autoOn());
+    if (!settings().Starting)
+        focusAngleWindow();
+}
+
+void TForm1::showAutoMode(bool on)
+{
     const Settings &s = settings();
-    // The mode is the caption's colour; the button sinks in while AUTO is on.
-    const bool on = !autoOn();
+    // The button sinks in and its caption turns red while AUTO is on.
     QPalette palette = BitBtnAuto->palette();
     palette.setColor(QPalette::ButtonText, on ? QColor(255, 0, 0) : QColor(0, 0, 0));
     BitBtnAuto->setPalette(palette);
@@ -139,8 +134,6 @@ void TForm1::BitBtnAutoClick()
     const int shift = on ? 2 : 0;
     BitBtnAuto->setGeometry(s.AutoButtonLeft + shift, s.AutoButtonTop + shift, BitBtnAuto->width(),
                             s.AutoButtonHeight - shift);
-    if (!s.Starting)
-        focusAngleWindow();
 }
 
 void TForm1::BitBtnLPClick()
