@@ -19,15 +19,22 @@ void reportError(const QString &text);
 
 void writeToStandardError(const QString &text);
 
-// Runs a handler so that nothing it raises crosses the event loop.
-template<typename Handler>
-void guarded(Handler &&handler)
+// Runs a handler and hands the text of what it raises to the report.
+template<typename Handler, typename Report>
+void reporting(Handler &&handler, Report &&report)
 {
     try {
         handler();
     } catch (const std::exception &error) {
-        reportError(QString::fromUtf8(error.what()));
+        report(QString::fromUtf8(error.what()));
     }
+}
+
+// Runs a handler so that nothing it raises crosses the event loop.
+template<typename Handler>
+void guarded(Handler &&handler)
+{
+    reporting(handler, reportError);
 }
 
 // Runs a step of the program's closing: what it raises goes to standard error, since nobody
@@ -35,11 +42,7 @@ void guarded(Handler &&handler)
 template<typename Handler>
 void guardedWhileClosing(Handler &&handler)
 {
-    try {
-        handler();
-    } catch (const std::exception &error) {
-        writeToStandardError(QString::fromUtf8(error.what()));
-    }
+    reporting(handler, writeToStandardError);
 }
 
 } // namespace platform
