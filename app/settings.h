@@ -106,6 +106,8 @@ struct Settings {
     long double LastAzimuth = -10;
     long double EnteredAzimuth = 0;
     bool CommandSkipped = false;
+    // Set with CommandSkipped when the change was within the minimum step (not unreachable).
+    bool WithinStep = false;
     bool Activated = false;
     bool Starting = false;
     bool SuppressListenerStart = false;

@@ -19,6 +19,7 @@ bool beginTrack(Settings &s, int minimumStep, bool southStop)
 {
     if (minimumStep > std::fabs(s.TargetAzimuth - s.LastAzimuth)) {
         s.CommandSkipped = true;
+        s.WithinStep = true;
         return false;
     }
     s.LastAzimuth = s.TargetAzimuth;

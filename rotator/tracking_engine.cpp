@@ -39,6 +39,8 @@ TrackResult TrackingEngine::run(QString azimuthText)
     const QScopedValueRollback busy(inProgress, true);
     for (;;) {
         const TrackResult result = carryOut(azimuthText);
+        ++carried;
+        last = result;
         emit tracked(result);
         if (result.outcome == Outcome::Failed || !waiting || holds > 0)
             return result;
@@ -56,6 +58,7 @@ TrackResult TrackingEngine::carryOut(const QString &azimuthText)
     if (s.ANT == NoInterface || s.EnteredAzimuth < 0 || s.EnteredAzimuth >= 360 || !drivers.hasTrack(s.ANT))
         return {Outcome::Refused, {}, !readable};
     s.TargetAzimuth = s.EnteredAzimuth;
+    s.WithinStep = false;
     try {
         drivers.track(s.ANT);
     } catch (const std::exception &error) {
@@ -64,7 +67,7 @@ TrackResult TrackingEngine::carryOut(const QString &azimuthText)
     }
     if (s.CommandSkipped) {
         s.CommandSkipped = false;
-        return {Outcome::Skipped, {}};
+        return {s.WithinStep ? Outcome::Skipped : Outcome::Unreachable, {}};
     }
     return {Outcome::Sent, {}};
 }

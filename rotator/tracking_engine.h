@@ -9,7 +9,8 @@
 // What became of a request.
 enum class Outcome {
     Sent,    // the interface's command went out
-    Skipped, // within the minimum step, or the driver could not reach its rotator
+    Skipped, // within the minimum step of the azimuth last sent
+    Unreachable, // the driver could not reach its rotator (it beeped or said why)
     Refused, // not a valid azimuth, or no interface selected
     Failed,  // the driver raised an error; its text is in the result
     Merged,  // a command is in progress: the newest azimuth goes out when it is done
@@ -43,6 +44,9 @@ public:
     // The program closes: what waits is dropped.
     void dropWaiting() { waiting.reset(); }
     bool busy() const { return inProgress; }
+    // How many requests have been carried out, and the result of the last one.
+    quint64 carriedOut() const { return carried; }
+    TrackResult lastResult() const { return last; }
 
 signals:
     void autoChanged(bool on);
@@ -59,4 +63,6 @@ private:
     bool inProgress = false;
     int holds = 0;
     std::optional<QString> waiting;
+    quint64 carried = 0;
+    TrackResult last{Outcome::Refused, {}};
 };

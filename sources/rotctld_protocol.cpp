@@ -177,7 +177,7 @@ QByteArray answer(const Request &request, const Rotator &rotator)
     Status result = Status::Ok;
     switch (request.command) {
     case Command::SetPosition:
-        rotator.setAzimuth(request.azimuth);
+        result = rotator.setAzimuth(request.azimuth);
         break;
     case Command::GetPosition:
         value("Azimuth", number(rotator.azimuth(), 2));

@@ -6,17 +6,17 @@
 
 namespace rotctld {
 
-// What a network client may drive. setAzimuth gets a whole degree 0..359; park answers whether
-// a parking azimuth was set and so whether the antenna moves.
+// Hamlib's error codes as rotctld reports them.
+enum class Status { Ok = 0, InvalidArgument = -1, NotImplemented = -4, IoError = -6, Refused = -11 };
+
+// What a network client may drive. setAzimuth gets a whole degree 0..359 and says what became of
+// the command; park answers whether a parking azimuth was set and so whether the antenna moves.
 struct Rotator {
-    std::function<void(int)> setAzimuth;
+    std::function<Status(int)> setAzimuth;
     std::function<int()> azimuth;
     std::function<void()> stop;
     std::function<bool()> park;
 };
-
-// Hamlib's error codes as rotctld reports them.
-enum class Status { Ok = 0, InvalidArgument = -1, NotImplemented = -4, Refused = -11 };
 
 enum class Command { SetPosition, GetPosition, Stop, Park, GetInfo, DumpState, Quit, Unknown };
 

@@ -18,6 +18,7 @@ struct FakeWindow {
     QList<int> requested;
     int stops = 0;
     bool parkingSet = true;
+    rotctld::Status status = rotctld::Status::Ok;
     int parks = 0;
     // Runs inside a request, as a driver's pause would.
     std::function<void()> during;
@@ -34,6 +35,7 @@ struct FakeWindow {
                 if (during)
                     during();
                 --depth;
+                return status;
             },
             [this] { return azimuth; },
             [this] { ++stops; if (during) during(); },

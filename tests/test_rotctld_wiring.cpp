@@ -49,6 +49,8 @@ private slots:
     void cleanup();
     void hamlibClient_data();
     void hamlibClient();
+    void setPositionAnswersWhatHappened_data();
+    void setPositionAnswersWhatHappened();
     void menuItem();
     void portTakenIsReportedAndRetried();
     void dialogMovesTheListener();
@@ -157,6 +159,49 @@ void TestRotctldWiring::hamlibClient()
     QCOMPARE(window->EditAzimut->text(), shown);
     QVERIFY2(output.startsWith(printed), output.constData());
     QVERIFY(station->recorder->messages.isEmpty());
+}
+
+void TestRotctldWiring::setPositionAnswersWhatHappened_data()
+{
+    QTest::addColumn<bool>("autoOn");
+    QTest::addColumn<bool>("unplugAfterStop");
+    QTest::addColumn<QByteArray>("lines");
+    QTest::addColumn<QByteArray>("sent");
+    QTest::addColumn<QByteArray>("answers");
+    QTest::newRow("moves with AUTO off") << false << false << QByteArray("P 123 0\n") << QByteArray("W123\r")
+                                         << QByteArray("RPRT 0\n");
+    QTest::newRow("same azimuth again after a stop") << true << false << QByteArray("S\nP 77 0\n")
+                                                     << QByteArray("S\rW077\r") << QByteArray("RPRT 0\nRPRT 0\n");
+    QTest::newRow("within the step, already there") << true << false << QByteArray("P 77 0\n") << QByteArray()
+                                                    << QByteArray("RPRT 0\n");
+    QTest::newRow("no device behind the port") << true << true << QByteArray("S\nP 123 0\n") << QByteArray("S\r")
+                                               << QByteArray("RPRT 0\nRPRT -6\n");
+}
+
+void TestRotctldWiring::setPositionAnswersWhatHappened()
+{
+    QFETCH(bool, autoOn);
+    QFETCH(bool, unplugAfterStop);
+    QFETCH(QByteArray, lines);
+    QFETCH(QByteArray, sent);
+    QFETCH(QByteArray, answers);
+    createWindow();
+    if (!autoOn)
+        window->BitBtnAutoClick();
+    window->MenuServerRotctld->trigger();
+    QTcpSocket client;
+    client.connectToHost(QHostAddress::LocalHost, port);
+    QVERIFY(client.waitForConnected(2000));
+    if (unplugAfterStop) {
+        client.write("S\n");
+        QTRY_VERIFY(client.bytesAvailable() > 0);
+        lines.remove(0, 2);
+        QVERIFY(QFile::remove(station->parent.filePath(QStringLiteral("comports/COM3"))));
+    }
+    client.write(lines);
+    QByteArray got = unplugAfterStop ? client.readAll() : QByteArray();
+    QTRY_COMPARE(got += client.readAll(), answers);
+    QCOMPARE(station->line.drain(), sent);
 }
 
 void TestRotctldWiring::menuItem()

@@ -144,7 +144,9 @@ struct EngineStation {
         drivers.add(GS232, {QStringLiteral("GS_Track"), QStringLiteral("GS_Track_stop"), [this] {
                                 if (fails)
                                     throw std::runtime_error("WriteFile function failed");
-                                settings().CommandSkipped = skips;
+                                // As beginTrack within the step, or a port that does not open.
+                                settings().CommandSkipped = skips || !reaches;
+                                settings().WithinStep = skips;
                                 sent.append(double(settings().TargetAzimuth));
                                 if (duringCommand)
                                     std::exchange(duringCommand, nullptr)();
@@ -155,6 +157,7 @@ struct EngineStation {
     TrackingEngine engine{drivers};
     QList<double> sent;
     bool skips = false;
+    bool reaches = true;
     bool fails = false;
     std::function<void()> duringCommand;
 };
@@ -164,18 +167,20 @@ void TestTracking::engineResults_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<int>("rotatorInterface");
     QTest::addColumn<bool>("skips");
+    QTest::addColumn<bool>("reaches");
     QTest::addColumn<bool>("fails");
     QTest::addColumn<int>("outcome");
     QTest::addColumn<bool>("unreadable");
-    QTest::newRow("sent") << "45" << int(GS232) << false << false << int(Outcome::Sent) << false;
-    QTest::newRow("within the minimum step") << "45" << int(GS232) << true << false << int(Outcome::Skipped) << false;
-    QTest::newRow("no interface") << "45" << int(NoInterface) << false << false << int(Outcome::Refused) << false;
-    QTest::newRow("360 is no azimuth") << "360" << int(GS232) << false << false << int(Outcome::Refused) << false;
-    QTest::newRow("negative") << "-1" << int(GS232) << false << false << int(Outcome::Refused) << false;
-    QTest::newRow("not a number") << "abc" << int(GS232) << false << false << int(Outcome::Refused) << true;
-    QTest::newRow("nan") << "nan" << int(GS232) << false << false << int(Outcome::Refused) << true;
-    QTest::newRow("infinity") << "inf" << int(GS232) << false << false << int(Outcome::Refused) << true;
-    QTest::newRow("driver fails") << "45" << int(GS232) << false << true << int(Outcome::Failed) << false;
+    QTest::newRow("sent") << "45" << int(GS232) << false << true << false << int(Outcome::Sent) << false;
+    QTest::newRow("within the minimum step") << "45" << int(GS232) << true << true << false << int(Outcome::Skipped) << false;
+    QTest::newRow("no interface") << "45" << int(NoInterface) << false << true << false << int(Outcome::Refused) << false;
+    QTest::newRow("360 is no azimuth") << "360" << int(GS232) << false << true << false << int(Outcome::Refused) << false;
+    QTest::newRow("negative") << "-1" << int(GS232) << false << true << false << int(Outcome::Refused) << false;
+    QTest::newRow("not a number") << "abc" << int(GS232) << false << true << false << int(Outcome::Refused) << true;
+    QTest::newRow("nan") << "nan" << int(GS232) << false << true << false << int(Outcome::Refused) << true;
+    QTest::newRow("infinity") << "inf" << int(GS232) << false << true << false << int(Outcome::Refused) << true;
+    QTest::newRow("port does not open") << "45" << int(GS232) << false << false << false << int(Outcome::Unreachable) << false;
+    QTest::newRow("driver fails") << "45" << int(GS232) << false << true << true << int(Outcome::Failed) << false;
 }
 
 void TestTracking::engineResults()
@@ -183,6 +188,7 @@ void TestTracking::engineResults()
     QFETCH(QString, text);
     QFETCH(int, rotatorInterface);
     QFETCH(bool, skips);
+    QFETCH(bool, reaches);
     QFETCH(bool, fails);
     QFETCH(int, outcome);
     QFETCH(bool, unreadable);
@@ -190,6 +196,7 @@ void TestTracking::engineResults()
     EngineStation station;
     settings().ANT = rotatorInterface;
     station.skips = skips;
+    station.reaches = reaches;
     station.fails = fails;
     QList<TrackResult> observed;
     connect(&station.engine, &TrackingEngine::tracked, this, [&](const TrackResult &result) { observed.append(result); });
@@ -198,7 +205,8 @@ void TestTracking::engineResults()
     QCOMPARE(result.unreadable, unreadable);
     QCOMPARE(result.failure, fails ? QStringLiteral("WriteFile function failed") : QString());
     QCOMPARE(observed.size(), 1);
-    QCOMPARE(station.sent, outcome == int(Outcome::Sent) || skips ? QList<double>{45} : QList<double>());
+    const bool driverRan = outcome == int(Outcome::Sent) || skips || !reaches;
+    QCOMPARE(station.sent, driverRan ? QList<double>{45} : QList<double>());
 }
 
 void TestTracking::engineSendsOnlyTheNewest()

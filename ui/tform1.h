@@ -9,6 +9,7 @@
 #include "rotator/parallel_drivers.h"
 #include "rotator/serial_drivers.h"
 #include "rotator/tracking_engine.h"
+#include "sources/rotctld_protocol.h"
 #include "app/configuration.h"
 #include "ui/languages.h"
 
@@ -75,6 +76,8 @@ public:
 
     // Tracking engine.
     void ButtonTrackClick();
+    // MAN with the azimuth box as it is, and what became of it.
+    TrackResult trackBoxAzimuth();
     void EditAzimutChange();
     void Stop_Track();
     void BitBtnAutoClick();
@@ -130,6 +133,9 @@ public:
 
     // The rotctld-compatible network server, on or off whatever azimuth server is chosen.
     void createRotctldServer();
+    // A client's P: carried out like MAN, with its result in Hamlib's terms.
+    TrackResult rotctldTrack(int azimuth);
+    static rotctld::Status rotctldStatus(Outcome outcome);
     void MenuServerRotctldClick();
     // Listens on ROTCTLDPORT when ROTCTLD is on, else closes; a port that cannot be listened
     // on turns ROTCTLD off, unticks the item and is thrown as TorvanelError.

@@ -15,7 +15,11 @@ void TForm1::createRotctldServer()
     // Called from a client's line: whatever a handler raises is reported here, never thrown
     // through the server's socket handling.
     rotctld::Rotator rotator{
-        [this](int azimuth) { UpDownAzi->setPosition(azimuth); },
+        [this](int azimuth) {
+            TrackResult result{Outcome::Failed, {}};
+            platform::guarded([&] { result = rotctldTrack(azimuth); });
+            return rotctldStatus(result.outcome);
+        },
         [this] { return EditAzimut->text().toInt(); },
         [this] { platform::guarded([this] { BitBtnStopClick(); }); },
         [this] {
@@ -26,6 +30,32 @@ void TForm1::createRotctldServer()
         }};
     rotctldServer = new RotctldServer(std::move(rotator), this);
     connectItem(MenuServerRotctld, &TForm1::MenuServerRotctldClick);
+}
+
+rotctld::Status TForm1::rotctldStatus(Outcome outcome)
+{
+    switch (outcome) {
+    case Outcome::Sent:
+    case Outcome::Skipped:
+    // Goes out as soon as the command under way is done, unless a newer azimuth overtakes it.
+    case Outcome::Merged:
+        return rotctld::Status::Ok;
+    case Outcome::Refused:
+        return rotctld::Status::Refused;
+    case Outcome::Unreachable:
+    case Outcome::Failed:
+        break;
+    }
+    return rotctld::Status::IoError;
+}
+
+TrackResult TForm1::rotctldTrack(int azimuth)
+{
+    // The box shows the azimuth as for any source; a client asking to move means it, so the
+    // command goes out like MAN whatever AUTO says, again after a stop for the same azimuth.
+    const quint64 before = engine->carriedOut();
+    UpDownAzi->setPosition(azimuth);
+    return engine->carriedOut() != before ? engine->lastResult() : trackBoxAzimuth();
 }
 
 void TForm1::MenuServerRotctldClick()

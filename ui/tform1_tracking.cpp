@@ -39,11 +39,15 @@ int integerValue(const QString &text)
 
 void TForm1::ButtonTrackClick()
 {
-    if (closeRequested && !parkingAtExit)
-        return;
-    if (EditAzimut->text().isEmpty())
-        return;
-    engine->track(EditAzimut->text());
+    trackBoxAzimuth();
+}
+
+TrackResult TForm1::trackBoxAzimuth()
+{
+    // Once a close is requested only the exit's parking moves the antenna.
+    if ((closeRequested && !parkingAtExit) || EditAzimut->text().isEmpty())
+        return {Outcome::Refused, {}};
+    return engine->track(EditAzimut->text());
 }
 
 void TForm1::showTrackResult(const TrackResult &result)
@@ -66,6 +70,7 @@ void TForm1::showTrackResult(const TrackResult &result)
             platform::ui().beep(platform::Beep::Information);
         break;
     case Outcome::Skipped:
+    case Outcome::Unreachable:
     case Outcome::Merged:
         break;
     }

@@ -31,8 +31,8 @@ struct PseudoTerminal {
     PseudoTerminal(const PseudoTerminal &) = delete;
     PseudoTerminal &operator=(const PseudoTerminal &) = delete;
 
-    // What arrives within two seconds, once at least count bytes are there.
-    QByteArray read(qsizetype count) const { return receive(count, 2000); }
+    // What arrives within the time (two seconds unless told), once at least count bytes are there.
+    QByteArray read(qsizetype count, int timeoutMs = 2000) const { return receive(count, timeoutMs); }
     // Everything that has arrived so far, waiting at most quietMs for more.
     QByteArray drain(int quietMs = 100) const { return receive(-1, quietMs); }
     termios lineSettings() const
