@@ -1,133 +1,151 @@
-// bench_latency: how long a logger datagram and a rotctld request take to become a command on the
-// rotator's line (the request beside Hamlib's own rotctld driving a GS-232B line), and what the
+// bench_latency: how long a peer waits for Torvanel, run as a process of its own, to put a command
+// on its rotator's line, beside Hamlib's rotctld doing the same work on a line of its own, both
+// timed the same way from outside; then a logger's flood, the repaints it costs, and what the
 // program costs while it only listens.
 //
-// Usage: bench_latency [--idle-seconds N]   (default 30)
+// Usage: bench_latency [--idle-seconds N] [--program PATH]
+//        (30 s by default; the torvanel built beside the benchmark by default)
 
-#include <QAction>
-#include <QApplication>
-#include <QEventLoop>
+#include <QCoreApplication>
+#include <QFile>
 #include <QProcess>
-#include <QStandardPaths>
+#include <QRandomGenerator>
 #include <QTcpSocket>
-#include <QTimer>
+#include <QTemporaryDir>
 #include <QUdpSocket>
-
-#include <sys/resource.h>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
+#include <cstring>
 #include <functional>
+#include <mutex>
+#include <optional>
 #include <thread>
 #include <vector>
 
-#include "app/settings.h"
-#include "platform/wait.h"
 #include "tests/support/free_ports.h"
-#include "tests/support/gs232_station.h"
 #include "tests/support/pseudo_terminal.h"
-#include "ui/tform1.h"
-#include "ui/up_down.h"
+// Last: Xlib's macros would break the headers after them.
+#include "tests/support/x_desktop.h"
+#include <X11/Xproto.h>
+#include <X11/extensions/record.h>
+#include <X11/extensions/shmproto.h>
 
 using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
 
 namespace {
 
-constexpr int Datagrams = 200;
-constexpr int Requests = 200;
+constexpr int Samples = 200;
+constexpr int FloodSize = 20000;
+// Past the GS-232 driver's 50 ms pause after a command, so that every request finds both idle.
+constexpr auto Settle = 60ms;
+// A line silent this long has nothing more to say.
+constexpr auto Quiet = 2s;
 
-double cpuSeconds()
+// What both sides write for an azimuth: Torvanel's GS-232 with elevation, Hamlib's GS-232B.
+QByteArray command(int azimuth)
 {
-    rusage usage{};
-    ::getrusage(RUSAGE_SELF, &usage);
-    const auto seconds = [](const timeval &t) { return double(t.tv_sec) + double(t.tv_usec) / 1e6; };
-    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+    return "W" + QByteArray::number(azimuth).rightJustified(3, '0') + " 000\r";
 }
 
-double percentile(std::vector<double> values, double fraction)
+double milliseconds(Clock::duration d)
 {
-    std::sort(values.begin(), values.end());
-    return values[std::min(values.size() - 1, size_t(fraction * double(values.size())))];
+    return std::chrono::duration<double, std::milli>(d).count();
 }
 
-// Notes when the first byte of each expected command reaches the far end of the line.
+// Reads the far end of a line on a thread of its own, noting when each chunk came.
 class LineWatcher
 {
 public:
-    explicit LineWatcher(const PseudoTerminal &line) : line(line), thread([this] { run(); }) {}
+    explicit LineWatcher(const PseudoTerminal &line) : master(line.master), reader([this] { run(); }) {}
     ~LineWatcher()
     {
         stop = true;
-        thread.join();
+        reader.join();
     }
 
-    void expect() { expecting = true; }
-    bool arrived() const { return !expecting; }
-    Clock::time_point arrivalTime() const { return Clock::time_point(Clock::duration(arrival.load())); }
+    // Forgets what came so far and watches for the text.
+    void await(const QByteArray &text)
+    {
+        const std::lock_guard lock(mutex);
+        awaited = text;
+        bytes.clear();
+        chunks.clear();
+        found.reset();
+    }
+
+    // When the awaited text's first byte came; nothing once the line stayed quiet.
+    std::optional<Clock::time_point> arrival()
+    {
+        std::unique_lock lock(mutex);
+        for (qsizetype size = -1; !found && bytes.size() != size;) {
+            size = bytes.size();
+            changed.wait_for(lock, Quiet, [&] { return found || bytes.size() != size; });
+        }
+        return found;
+    }
+
+    QByteArray received()
+    {
+        const std::lock_guard lock(mutex);
+        return bytes;
+    }
+
+    std::optional<Clock::time_point> lastChunk()
+    {
+        const std::lock_guard lock(mutex);
+        return chunks.empty() ? std::nullopt : std::optional(chunks.back().second);
+    }
 
 private:
     void run()
     {
-        pollfd ready{line.master, POLLIN, 0};
+        pollfd ready{master, POLLIN, 0};
         while (!stop) {
             if (::poll(&ready, 1, 100) <= 0)
                 continue;
             const auto now = Clock::now();
             char chunk[256];
-            if (::read(line.master, chunk, sizeof chunk) <= 0)
+            const ssize_t n = ::read(master, chunk, sizeof chunk);
+            if (n <= 0)
                 continue;
-            if (expecting) {
-                arrival = now.time_since_epoch().count();
-                expecting = false;
+            const std::lock_guard lock(mutex);
+            chunks.emplace_back(bytes.size(), now);
+            bytes.append(chunk, n);
+            // The text may have begun in an earlier chunk.
+            const qsizetype at = found ? -1 : bytes.indexOf(awaited, std::max<qsizetype>(0, chunks.back().first - awaited.size()));
+            for (auto each = chunks.rbegin(); at >= 0 && !found; ++each) {
+                if (each->first <= at)
+                    found = each->second;
             }
+            changed.notify_all();
         }
     }
 
-    const PseudoTerminal &line;
+    const int master;
+    std::mutex mutex;
+    std::condition_variable changed;
+    QByteArray awaited;
+    QByteArray bytes;
+    std::vector<std::pair<qsizetype, Clock::time_point>> chunks;
+    std::optional<Clock::time_point> found;
     std::atomic<bool> stop = false;
-    std::atomic<bool> expecting = false;
-    std::atomic<Clock::rep> arrival = 0;
-    std::thread thread;
+    std::thread reader;
 };
 
-// Seven degrees apart, so that every command passes the minimum step.
-int azimuthOf(int i)
+// Milliseconds from just before the send to the first byte of the command on the line.
+std::optional<double> latency(LineWatcher &line, int azimuth, const std::function<void(int)> &send)
 {
-    return 10 + (i * 7) % 340;
+    line.await(command(azimuth));
+    const auto sent = Clock::now();
+    send(azimuth);
+    const auto arrived = line.arrival();
+    return arrived ? std::optional(milliseconds(*arrived - sent)) : std::nullopt;
 }
-
-// Sends count requests one at a time, timing each from its sending to its first byte on the line.
-// settle runs after each one, before the next is sent.
-std::vector<double> latencies(const PseudoTerminal &line, int count, const std::function<void(int)> &send,
-                              const std::function<void()> &settle)
-{
-    std::vector<double> times;
-    LineWatcher watcher(line);
-    for (int i = 0; i < count; ++i) {
-        watcher.expect();
-        const auto sent = Clock::now();
-        send(azimuthOf(i));
-        const auto deadline = sent + std::chrono::seconds(2);
-        while (!watcher.arrived() && Clock::now() < deadline)
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
-        if (watcher.arrived())
-            times.push_back(std::chrono::duration<double, std::milli>(watcher.arrivalTime() - sent).count());
-        settle();
-    }
-    return times;
-}
-
-void report(const char *what, const std::vector<double> &times, int count)
-{
-    std::printf("%s, %zu of %d:\n", what, times.size(), count);
-    if (times.empty())
-        std::printf("  no command reached the line\n");
-    else
-        std::printf("  median %.3f ms, 90th percentile %.3f ms\n", percentile(times, 0.5), percentile(times, 0.9));
-}
-
 
 // A rotctld client: one "P" line per request, its answer read before the next one goes.
 class RotctldClient
@@ -136,13 +154,13 @@ public:
     // Retries for a while: a server just started may not listen yet.
     bool connectTo(quint16 port)
     {
-        const auto deadline = Clock::now() + std::chrono::seconds(5);
-        while (Clock::now() < deadline) {
+        for (const auto deadline = Clock::now() + 10s; Clock::now() < deadline; std::this_thread::sleep_for(100ms)) {
             socket.connectToHost(QHostAddress::LocalHost, port);
-            if (socket.waitForConnected(500))
+            if (socket.waitForConnected(500)) {
+                socket.setSocketOption(QAbstractSocket::LowDelayOption, 1);
                 return true;
+            }
             socket.abort();
-            platform::wait(100);
         }
         return false;
     }
@@ -151,13 +169,9 @@ public:
         socket.write("P " + QByteArray::number(azimuth) + " 0\n");
         socket.flush();
     }
-    // The answer ("RPRT 0"), with the event loop running for a server on this thread.
     void awaitAnswer()
     {
-        const auto deadline = Clock::now() + std::chrono::seconds(5);
-        while (!socket.canReadLine() && Clock::now() < deadline) {
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
-            socket.waitForReadyRead(1);
+        while (!socket.canReadLine() && socket.waitForReadyRead(2000)) {
         }
         socket.readAll();
     }
@@ -166,101 +180,332 @@ private:
     QTcpSocket socket;
 };
 
-// Hamlib's rotctld for a GS-232B on another line, the same requests from the same client.
-void measureHamlib()
+void sendDatagram(QUdpSocket &logger, quint16 port, int azimuth)
 {
-    const QString program = QStandardPaths::findExecutable(QStringLiteral("rotctld"));
-    if (program.isEmpty()) {
-        std::printf("Hamlib's rotctld is not installed: its part is skipped.\n");
+    const QByteArray text = "<goazi>" + QByteArray::number(azimuth) + "</goazi>";
+    while (logger.writeDatagram(text, QHostAddress::LocalHost, port) < 0 && logger.error() == QAbstractSocket::TemporaryError) {
+    }
+}
+
+// Counts from the X server when a client's window is redrawn on screen: a repaint of a Qt window
+// reaches the server as one run of image requests into it (the backing store's flush).
+class RepaintCounter
+{
+public:
+    RepaintCounter(Display *control, Window window) : control(control), window(window)
+    {
+        int event, error;
+        XQueryExtension(control, "MIT-SHM", &shmOpcode, &event, &error);
+        // Every request of the client, so that the end of each run shows.
+        XRecordRange *everything = XRecordAllocRange();
+        everything->core_requests = {X_CreateWindow, X_NoOperation};
+        everything->ext_requests.ext_major = {128, 255};
+        everything->ext_requests.ext_minor = {0, 255};
+        // Any resource of a client names the client.
+        XRecordClientSpec client = window;
+        context = XRecordCreateContext(control, 0, &client, 1, &everything, 1);
+        XFree(everything);
+        XSync(control, False);
+        data = XOpenDisplay(DisplayString(control));
+        recorder = std::thread([this] { XRecordEnableContext(data, context, intercept, reinterpret_cast<XPointer>(this)); });
+        XDesktop::waitUntil([this] { return started.load(); }, 2000);
+    }
+    ~RepaintCounter()
+    {
+        XRecordDisableContext(control, context);
+        XSync(control, False);
+        recorder.join();
+        XRecordFreeContext(control, context);
+        XCloseDisplay(data);
+    }
+
+    bool recording() const { return started; }
+    int between(Clock::time_point from, Clock::time_point to)
+    {
+        const std::lock_guard lock(mutex);
+        return int(std::count_if(repaints.begin(), repaints.end(), [&](auto t) { return t >= from && t <= to; }));
+    }
+
+private:
+    static void intercept(XPointer self, XRecordInterceptData *record)
+    {
+        auto &counter = *reinterpret_cast<RepaintCounter *>(self);
+        if (record->category == XRecordStartOfData)
+            counter.started = true;
+        if (record->category == XRecordFromClient && record->data_len >= 3) {
+            const unsigned char *request = record->data;
+            const bool copy = request[0] == X_CopyArea;
+            const bool image = request[0] == X_PutImage || (request[0] == counter.shmOpcode && request[1] == X_ShmPutImage);
+            uint32_t target = 0;
+            if (copy || image)
+                std::memcpy(&target, request + (copy ? 8 : 4), sizeof target);
+            const bool drawing = target == counter.window;
+            if (drawing && !counter.inRun) {
+                const std::lock_guard lock(counter.mutex);
+                counter.repaints.push_back(Clock::now());
+            }
+            counter.inRun = drawing;
+        }
+        XRecordFreeData(record);
+    }
+
+    Display *const control;
+    const Window window;
+    Display *data = nullptr;
+    int shmOpcode = -1;
+    XRecordContext context = 0;
+    std::atomic<bool> started = false;
+    bool inRun = false;
+    std::mutex mutex;
+    std::vector<Clock::time_point> repaints;
+    std::thread recorder;
+};
+
+// The user and system time a process has used so far, read from outside it.
+double cpuSeconds(qint64 pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return 0;
+    // After the name in parentheses: the state, then utime and stime as the 12th and 13th fields.
+    const QList<QByteArray> fields = stat.readAll().split(')').last().trimmed().split(' ');
+    return (fields.value(11).toDouble() + fields.value(12).toDouble()) / double(::sysconf(_SC_CLK_TCK));
+}
+
+// Datagrams the kernel dropped for want of room in the IPv4 listener's receive queue.
+qint64 udpDrops(quint16 port)
+{
+    QFile table(QStringLiteral("/proc/net/udp"));
+    if (!table.open(QIODevice::ReadOnly))
+        return 0;
+    const QByteArray local = ":" + QByteArray::number(port, 16).toUpper().rightJustified(4, '0');
+    for (const QByteArray &line : table.readAll().split('\n')) {
+        const QList<QByteArray> fields = line.simplified().split(' ');
+        if (fields.size() >= 13 && fields[1].endsWith(local))
+            return fields.last().toLongLong();
+    }
+    return 0;
+}
+
+// A UDP port free on both families, below the settings' bound of 50000 for the listener.
+quint16 freeListenerPort()
+{
+    for (;;) {
+        const auto port = quint16(20000 + QRandomGenerator::global()->bounded(29000));
+        QUdpSocket ipv4, ipv6;
+        if (ipv4.bind(QHostAddress::AnyIPv4, port, QAbstractSocket::DontShareAddress)
+            && (ipv6.bind(QHostAddress::AnyIPv6, port, QAbstractSocket::DontShareAddress)
+                || ipv6.error() != QAbstractSocket::AddressInUseError))
+            return port;
+    }
+}
+
+double percentile(std::vector<double> values, double fraction)
+{
+    std::sort(values.begin(), values.end());
+    return values[std::min(values.size() - 1, size_t(fraction * double(values.size())))];
+}
+
+struct Series {
+    const char *what;
+    std::vector<double> times;
+    void add(std::optional<double> time)
+    {
+        if (time)
+            times.push_back(*time);
+    }
+};
+
+void printRow(const Series &series, const Series &reference)
+{
+    std::printf("%-38s %3zu/%d", series.what, series.times.size(), Samples);
+    if (series.times.empty() || reference.times.empty()) {
+        std::printf("   no command reached the line\n");
         return;
     }
-    PseudoTerminal line;
-    const quint16 port = freeTcpPort();
-    QProcess server;
-    server.start(program, {QStringLiteral("-m"), QStringLiteral("603"), QStringLiteral("-r"), line.path,
-                           QStringLiteral("-t"), QString::number(port)});
-    RotctldClient client;
-    if (server.waitForStarted() && client.connectTo(port)) {
-        const std::vector<double> times = latencies(line, Requests, [&](int azimuth) { client.send(azimuth); }, [&] {
-            client.awaitAnswer();
-            platform::wait(60);
-        });
-        report("rotctld P request to first byte on the line, Hamlib's rotctld -m 603 (GS-232B)", times, Requests);
-    } else {
-        std::printf("Hamlib's rotctld did not start: %s\n", qPrintable(server.errorString()));
-    }
-    server.terminate();
-    server.waitForFinished(2000);
+    const double median = percentile(series.times, 0.5), ninetieth = percentile(series.times, 0.9);
+    std::printf("  %9.3f  %9.3f", median, ninetieth);
+    if (&series != &reference)
+        std::printf("  %8.2f  %8.2f", median / percentile(reference.times, 0.5), ninetieth / percentile(reference.times, 0.9));
+    std::printf("\n");
 }
 
 } // namespace
 
 int main(int argc, char **argv)
 {
-    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
-    QApplication application(argc, argv);
+    // Torvanel draws on an X server of the benchmark's own, where its repaints can be counted.
+    XDesktop desktop;
+    const bool onX = desktop.start();
+    QCoreApplication application(argc, argv);
     int idleSeconds = 30;
+    QString built = QCoreApplication::applicationDirPath() + QStringLiteral("/../torvanel");
     const QStringList arguments = application.arguments();
     for (int i = 1; i < arguments.size(); ++i) {
         if (arguments[i] == QLatin1String("--idle-seconds") && i + 1 < arguments.size()) {
             idleSeconds = arguments[++i].toInt();
+        } else if (arguments[i] == QLatin1String("--program") && i + 1 < arguments.size()) {
+            built = arguments[++i];
         } else {
-            std::fprintf(stderr, "Usage: bench_latency [--idle-seconds N]\n");
+            std::fprintf(stderr, "Usage: bench_latency [--idle-seconds N] [--program PATH]\n");
             return 2;
         }
     }
 
-    // GS-232 on a pseudo-terminal as COM3, the listener on a free port, AUTO on.
-    Gs232Station station;
-    const PseudoTerminal &line = station.line;
-    const quint16 port = freeUdpPort();
-    Settings &s = settings();
-    s.N1mmPort = quint16(port - s.N1mmAntenna);
-    s.ROTCTLDPORT = freeTcpPort();
-    TForm1 window;
-    window.MenuServerN1MM->trigger();
-    window.FormActivate();
-    window.BitBtnAutoClick();
-    window.MenuServerRotctld->trigger();
-    if (!station.recorder->messages.isEmpty()) {
-        std::fprintf(stderr, "%s\n", qPrintable(station.recorder->messages.constFirst().text));
+    // Torvanel in a directory of its own: GS-232 at 9600 baud on COM3, AUTO on, every change a
+    // command, the logger's listener and the rotctld server on free ports.
+    QTemporaryDir home;
+    const QString program = home.filePath(QStringLiteral("torvanel"));
+    if (!QFile::copy(built, program)) {
+        std::fprintf(stderr, "No program at %s\n", qPrintable(built));
         return 1;
     }
+    QFile(program).setPermissions(QFileDevice::ExeOwner | QFileDevice::ReadOwner);
+    PseudoTerminal torvanelLine, hamlibLine;
+    torvanelLine.linkAs(home.path(), 3);
+    const quint16 listenerPort = freeListenerPort();
+    const quint16 torvanelPort = freeTcpPort();
+    QFile ini(home.filePath(QStringLiteral("Torvanel.ini")));
+    ini.open(QIODevice::WriteOnly);
+    ini.write("[TORVANEL  V2.4.1DX]\r\nLANGUAGE=ENGLISH\r\nAUTO=1\r\nSERVER=N1MM\r\nPORTN1MM="
+              + QByteArray::number(listenerPort - 1) + "\r\nANTN1MM=1\r\nANT=GS232\r\n[GS-232]\r\nPORT_GS232=3\r\n"
+              "BAUD_GS232=9600\r\nSTOP_GS232=N\r\nSTEP_GS232=0\r\nAZOFFSET_GS=0\r\nEL_GS232=Y\r\nROTCTLD=1\r\n"
+              "ROTCTLDPORT=" + QByteArray::number(torvanelPort) + "\r\n");
+    ini.close();
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), onX ? QStringLiteral("xcb") : QStringLiteral("offscreen"));
+    environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C"));
+    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), home.path());
+    environment.remove(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"));
+    if (onX)
+        desktop.windowManagerRuns();
+    QProcess torvanel;
+    torvanel.setProcessEnvironment(environment);
+    torvanel.setProcessChannelMode(QProcess::ForwardedChannels);
+    torvanel.start(program, {});
 
-    QUdpSocket sender;
-    // The driver's pause after the command ends before the next request.
-    const auto pause = [] { platform::wait(60); };
-    const std::vector<double> datagrams = latencies(line, Datagrams, [&](int azimuth) {
-        sender.writeDatagram("<goazi>" + QByteArray::number(azimuth) + "</goazi>", QHostAddress::LocalHost, port);
-    }, pause);
-    if (datagrams.empty()) {
-        std::fprintf(stderr, "No command reached the line.\n");
+    // Hamlib's rotctld on its own line. It waits for no answer to a W command (it only pauses
+    // after each write), so the benchmark answers neither side.
+    const quint16 hamlibPort = freeTcpPort();
+    QProcess hamlib;
+    hamlib.setProcessChannelMode(QProcess::ForwardedChannels);
+    hamlib.start(QStringLiteral("rotctld"), {QStringLiteral("-m"), QStringLiteral("603"), QStringLiteral("-r"),
+                                             hamlibLine.path, QStringLiteral("-s"), QStringLiteral("9600"),
+                                             QStringLiteral("-t"), QString::number(hamlibPort), QStringLiteral("-C"),
+                                             QStringLiteral("timeout=50,retry=0")});
+    if (!torvanel.waitForStarted() || !hamlib.waitForStarted()) {
+        std::fprintf(stderr, "Could not start %s.\n",
+                     hamlib.state() == QProcess::NotRunning ? "Hamlib's rotctld (libhamlib-utils)" : "torvanel");
         return 1;
     }
-    report("Datagram to first byte on the GS-232 line", datagrams, Datagrams);
-
-    RotctldClient client;
-    if (!client.connectTo(s.ROTCTLDPORT)) {
-        std::fprintf(stderr, "Torvanel's rotctld server does not accept connections.\n");
+    RotctldClient torvanelClient, hamlibClient;
+    if (!torvanelClient.connectTo(torvanelPort) || !hamlibClient.connectTo(hamlibPort)) {
+        std::fprintf(stderr, "A rotctld server does not accept connections.\n");
         return 1;
     }
-    // Away from the datagrams' last azimuth, which the first request repeats.
-    window.UpDownAzi->setPosition(0);
-    pause();
-    const std::vector<double> requests = latencies(line, Requests, [&](int azimuth) { client.send(azimuth); }, [&] {
-        client.awaitAnswer();
-        pause();
-    });
-    report("rotctld P request to first byte on the line, Torvanel (GS-232)", requests, Requests);
-    measureHamlib();
+    LineWatcher torvanelWatcher(torvanelLine), hamlibWatcher(hamlibLine);
+    QUdpSocket logger;
+    const auto datagram = [&](int azimuth) { sendDatagram(logger, listenerPort, azimuth); };
+    const auto torvanelRequest = [&](int azimuth) { torvanelClient.send(azimuth); };
+    const auto hamlibRequest = [&](int azimuth) { hamlibClient.send(azimuth); };
+    // The first activation has started the listener once a datagram gets through.
+    for (int tries = 0; tries < 5 && !latency(torvanelWatcher, 1 + tries, datagram); ++tries) {
+    }
 
-    // The program's own message loop, as it runs between datagrams.
-    QEventLoop idle;
-    QTimer::singleShot(idleSeconds * 1000, &idle, &QEventLoop::quit);
-    const double before = cpuSeconds();
-    idle.exec();
-    const double used = cpuSeconds() - before;
-    std::printf("CPU time over %d s idle with the listener open: %.3f s (%.3f %%)\n", idleSeconds, used,
-                idleSeconds > 0 ? 100.0 * used / idleSeconds : 0.0);
+    // Interleaved, so that both sides meet the same machine. Each side's azimuths follow one
+    // another seven degrees apart, so that every request is a change.
+    Series datagrams{"a) Torvanel, N1MM datagram over UDP", {}};
+    Series torvanelRequests{"b) Torvanel, rotctld P over TCP", {}};
+    Series hamlibRequests{"   Hamlib rotctld -m 603, P over TCP", {}};
+    int torvanelAzimuth = 10, hamlibAzimuth = 10;
+    const auto next = [](int &azimuth) { return azimuth = 10 + (azimuth + 7 - 10) % 340; };
+    for (int i = 0; i < Samples; ++i) {
+        datagrams.add(latency(torvanelWatcher, next(torvanelAzimuth), datagram));
+        std::this_thread::sleep_for(Settle);
+        torvanelRequests.add(latency(torvanelWatcher, next(torvanelAzimuth), torvanelRequest));
+        torvanelClient.awaitAnswer();
+        std::this_thread::sleep_for(Settle);
+        hamlibRequests.add(latency(hamlibWatcher, next(hamlibAzimuth), hamlibRequest));
+        hamlibClient.awaitAnswer();
+        std::this_thread::sleep_for(Settle);
+    }
+    std::printf("Torvanel: %s, %s, GS-232 at 9600 baud on a pseudo-terminal.\n"
+                "Hamlib's rotctld -m 603 (GS-232B) at 9600 baud on another, in the same run. Both timed by the\n"
+                "benchmark from just before each send to the first byte of the command read from the line\n"
+                "(monotonic clock, outside both processes), %d requests each, interleaved.\n\n",
+                qPrintable(built), onX ? "on Xvfb with openbox" : "offscreen", Samples);
+    std::printf("%-38s %7s  %9s  %9s  %8s  %8s\n", "request to first byte on the line", "got", "median ms", "90th ms",
+                "median/H", "90th/H");
+    printRow(datagrams, hamlibRequests);
+    printRow(torvanelRequests, hamlibRequests);
+    printRow(hamlibRequests, hamlibRequests);
+    std::printf("(/H: Torvanel / Hamlib's rotctld P, the peer's nearest same work; Hamlib has no logger listener)\n\n");
+
+    // A logger's flood, azimuths cycling; only the last datagram asks for the newest one.
+    const Window mainWindow = onX ? desktop.waitForWindow([](const QString &title) { return title.startsWith(QLatin1String("TORVANEL")); }) : 0;
+    std::optional<RepaintCounter> repaints;
+    int recordMajor = 0, recordMinor = 0;
+    if (mainWindow && XRecordQueryVersion(desktop.x, &recordMajor, &recordMinor))
+        repaints.emplace(desktop.x, mainWindow);
+    constexpr int newest = 355;
+    torvanelWatcher.await(command(newest));
+    const qint64 dropsBefore = udpDrops(listenerPort);
+    const auto floodStart = Clock::now();
+    for (int i = 0; i < FloodSize - 1; ++i)
+        datagram(i % 350);
+    const auto floodSent = Clock::now();
+    const qint64 floodDrops = udpDrops(listenerPort) - dropsBefore;
+    // The newest azimuth must reach the program: the last datagram goes again until the kernel
+    // queues it rather than drops it (on loopback it decides before the send returns).
+    Clock::time_point last;
+    int tries = 0;
+    for (bool queued = false; !queued; ++tries) {
+        const qint64 drops = udpDrops(listenerPort);
+        last = Clock::now();
+        datagram(newest);
+        queued = udpDrops(listenerPort) == drops;
+    }
+    const auto arrived = torvanelWatcher.arrival();
+    const auto floodEnd = arrived ? *arrived : torvanelWatcher.lastChunk().value_or(last);
+    std::this_thread::sleep_for(Quiet);
+    const QByteArray floodBytes = torvanelWatcher.received();
+    const qsizetype newestAt = floodBytes.indexOf(command(newest));
+    std::printf("c) flood of %d datagrams, azimuths cycling: %d sent in %.1f ms, the kernel dropped %lld of them\n"
+                "   (receive queue full); the last one, sent again until queued, went in at try %d, %.1f ms later\n",
+                FloodSize, FloodSize - 1, milliseconds(floodSent - floodStart), qlonglong(floodDrops), tries,
+                milliseconds(last - floodSent));
+    if (arrived)
+        std::printf("   the newest azimuth's command %.3f ms after the last datagram\n", milliseconds(*arrived - last));
+    else
+        std::printf("   the newest azimuth's command never came; the line's last byte %.3f ms after the last datagram\n",
+                    milliseconds(floodEnd - last));
+    std::printf("   commands on the line: %lld, %lld of them after the newest\n", qlonglong(floodBytes.count('W')),
+                qlonglong(newestAt < 0 ? 0 : floodBytes.mid(newestAt + 1).count('W')));
+    if (repaints && repaints->recording()) {
+        const int count = repaints->between(floodStart, floodEnd);
+        std::printf("d) main window repainted %d times from the first datagram to %s: %.1f per second\n"
+                    "   (flushes into the window, counted by the X server's RECORD extension)\n",
+                    count, arrived ? "the newest command" : "the line's last byte",
+                    count / std::max(1e-3, milliseconds(floodEnd - floodStart) / 1000));
+    } else {
+        std::printf("d) repaints not counted: %s\n", onX ? "the program's main window or the X server's RECORD extension is missing"
+                                                          : "no X server (Xvfb) to count them on");
+    }
+    repaints.reset();
+
+    // Once the command lamp has stopped blinking (3.6 s after the last command).
+    std::this_thread::sleep_for(2s);
+    const double torvanelBefore = cpuSeconds(torvanel.processId()), hamlibBefore = cpuSeconds(hamlib.processId());
+    std::this_thread::sleep_for(std::chrono::seconds(idleSeconds));
+    const double torvanelUsed = cpuSeconds(torvanel.processId()) - torvanelBefore;
+    const double hamlibUsed = cpuSeconds(hamlib.processId()) - hamlibBefore;
+    std::printf("\nCPU time over %d s idle, listener and servers open: Torvanel %.2f s (%.2f %%), Hamlib's rotctld %.2f s\n",
+                idleSeconds, torvanelUsed, idleSeconds > 0 ? 100.0 * torvanelUsed / idleSeconds : 0.0, hamlibUsed);
+
+    ::kill(pid_t(torvanel.processId()), SIGTERM);
+    hamlib.terminate();
+    if (!torvanel.waitForFinished(15000))
+        torvanel.kill();
+    hamlib.waitForFinished(5000);
     return 0;
 }
