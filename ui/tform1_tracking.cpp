@@ -1,6 +1,7 @@
 // The tracking engine's handlers of the main window.
 #include "ui/tform1.h"
 
+#include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -11,6 +12,7 @@
 #include "platform/ui_services.h"
 #include "platform/wait.h"
 #include "rotator/tracking_engine.h"
+#include "sources/angle_window.h"
 #include "ui/up_down.h"
 #include "widgets/lcd99.h"
 
@@ -74,7 +76,10 @@ void TForm1::showTrackResult(const TrackResult &result)
     case Outcome::Merged:
         break;
     }
-    focusAngleWindow();
+    // A window the operator opened during the command's pause keeps the keyboard.
+    const QWidget *active = QApplication::activeWindow();
+    if (!active || active == this || active == FormAngle)
+        focusAngleWindow();
 }
 
 void TForm1::EditAzimutChange()
