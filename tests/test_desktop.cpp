@@ -152,7 +152,7 @@ void TestDesktop::keypadItemsFromEveryWindow()
     desktop->ctrlKeypad(7);
     const Window angle = desktop->waitForWindow([](const QString &title) { return title == u"Angle"; });
     QVERIFY(angle);
-    QTRY_COMPARE(desktop->activeWindow(), angle);
+    QTRY_COMPARE_WITH_TIMEOUT(desktop->activeWindow(), angle, 10000);
     desktop->ctrlKeypad(1);
     QCOMPARE_LINE("W010\r");
     // The digit did not land in the entry, which shows 10 selected.
@@ -162,7 +162,7 @@ void TestDesktop::keypadItemsFromEveryWindow()
     desktop->key(XK_i, {XK_Control_L});
     const Window dialog = desktop->waitForWindow([](const QString &title) { return title == u"TORVANEL"; });
     QVERIFY(dialog);
-    QTRY_COMPARE(desktop->activeWindow(), dialog);
+    QTRY_COMPARE_WITH_TIMEOUT(desktop->activeWindow(), dialog, 10000);
     // Opening stops the rotator and tests the chosen port.
     line->drain(500);
     const QRect frame = desktop->geometry(dialog);
@@ -192,7 +192,7 @@ void TestDesktop::angleWindowIsTypedOver()
     QVERIFY(main);
     const Window angle = desktop->waitForWindow([](const QString &title) { return title == u"Angle"; });
     QVERIFY(angle);
-    QTRY_COMPARE(desktop->activeWindow(), angle);
+    QTRY_COMPARE_WITH_TIMEOUT(desktop->activeWindow(), angle, 10000);
     desktop->type("200\n");
     QCOMPARE_LINE("W200\r");
 
@@ -203,7 +203,7 @@ void TestDesktop::angleWindowIsTypedOver()
     const int menuBar = client.height() - 44;
     desktop->click(client.topLeft() + QPoint(82 + 225 + 21, menuBar + 2 + 5 + 18));
     QCOMPARE_LINE("S\r");
-    QTRY_COMPARE(desktop->activeWindow(), angle);
+    QTRY_COMPARE_WITH_TIMEOUT(desktop->activeWindow(), angle, 10000);
     desktop->type("90\n");
     QCOMPARE_LINE("W090\r");
 
