@@ -86,9 +86,10 @@ QByteArray number(long double value, int decimals)
     return QString::number(double(value), 'f', decimals).toLatin1();
 }
 
-// Wide enough that a client's own range check lets every azimuth we accept through, and any
-// elevation, including the flip range beyond the zenith.
-constexpr long double MinAzimuth = -180, MaxAzimuth = 360, MinElevation = -90, MaxElevation = 180;
+// Wide enough that a client's own range check lets every azimuth we accept through. The antenna
+// turns in azimuth only: no elevation beyond 0..90, which would invite a client's flip mode
+// (azimuth + 180 with the elevation over the zenith) and point the antenna away.
+constexpr long double MinAzimuth = -180, MaxAzimuth = 360, MinElevation = 0, MaxElevation = 90;
 
 QByteArray status(Status code)
 {
@@ -146,7 +147,8 @@ Request parseLine(QByteArrayView line)
     if (request.valid && request.command == Command::SetPosition) {
         request.azimuth = azimuthFromText(parts[0]);
         // The elevation is not used, but a request that is no position is refused whole.
-        request.valid = request.azimuth >= 0 && decimal(parts[1]).has_value();
+        const auto elevation = decimal(parts[1]);
+        request.valid = request.azimuth >= 0 && elevation && *elevation >= MinElevation && *elevation <= MaxElevation;
     }
     return request;
 }

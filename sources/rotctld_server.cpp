@@ -2,6 +2,9 @@
 
 #include "platform/error.h"
 
+#include <algorithm>
+#include <optional>
+
 #include <QPointer>
 #include <QTcpSocket>
 
@@ -49,20 +52,12 @@ private:
                 socket->abort();
                 break;
             }
-            if (!socket->canReadLine()) {
-                if (socket->bytesAvailable() > MaxLineLength)
-                    socket->abort();
+            const std::optional<QByteArray> text = nextLine();
+            if (!text)
                 break;
-            }
-            const QByteArray line = socket->readLine(MaxLineLength + 2);
-            if (!line.endsWith('\n')) {
-                socket->abort();
-                break;
-            }
-            const QByteArrayView text = QByteArrayView(line).chopped(1);
-            if (rotctld::isBlank(text))
+            if (rotctld::isBlank(*text))
                 continue;
-            const rotctld::Request request = rotctld::parseLine(text);
+            const rotctld::Request request = rotctld::parseLine(*text);
             const QByteArray reply = rotctld::answer(request, rotator);
             if (!self)
                 return;
@@ -81,8 +76,33 @@ private:
             deleteLater();
     }
 
+    // The next line without its end: LF, CR or CR LF end a line, as Hamlib reads them (the empty
+    // line between CR and LF is blank). Nothing while the line is incomplete; a line longer than
+    // the limit ends the connection.
+    std::optional<QByteArray> nextLine()
+    {
+        for (;;) {
+            const auto end = std::find_if(pending.cbegin(), pending.cend(), [](char c) { return c == '\n' || c == '\r'; });
+            if (end != pending.cend()) {
+                const qsizetype length = end - pending.cbegin();
+                const QByteArray line = pending.left(length);
+                pending.remove(0, length + 1);
+                return line;
+            }
+            if (pending.size() > MaxLineLength) {
+                socket->abort();
+                return std::nullopt;
+            }
+            const QByteArray more = socket->read(MaxLineLength + 1 - pending.size());
+            if (more.isEmpty())
+                return std::nullopt;
+            pending += more;
+        }
+    }
+
     QTcpSocket *socket;
     const rotctld::Rotator &rotator;
+    QByteArray pending;
     bool busy = false;
     bool closing = false;
     bool finished = false;

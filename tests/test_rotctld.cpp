@@ -147,6 +147,9 @@ void TestRotctld::answers_data()
     QTest::newRow("set, tabs and blanks") << QByteArray("  P\t200   5 ") << QByteArray("RPRT 0\n") << QList<int>{200} << 0;
     QTest::newRow("set out of range") << QByteArray("P 400 0") << QByteArray("RPRT -1\n") << none << 0;
     QTest::newRow("set, elevation not a number") << QByteArray("P 10 up") << QByteArray("RPRT -1\n") << none << 0;
+    // An azimuth-only antenna: a flip-mode request would point it away from the target.
+    QTest::newRow("set, elevation beyond the zenith") << QByteArray("P 10 95") << QByteArray("RPRT -1\n") << none << 0;
+    QTest::newRow("set, elevation below the horizon") << QByteArray("P 10 -5") << QByteArray("RPRT -1\n") << none << 0;
     QTest::newRow("set, one number") << QByteArray("P 10") << QByteArray("RPRT -1\n") << none << 0;
     QTest::newRow("set, three numbers") << QByteArray("P 10 0 0") << QByteArray("RPRT -1\n") << none << 0;
     QTest::newRow("get, short") << QByteArray("p") << QByteArray("77.00\n0.00\n") << none << 0;
@@ -189,12 +192,12 @@ void TestRotctld::dumpStateMatchesHamlib()
     FakeWindow window;
     const auto rotator = window.rotator();
     QCOMPARE(rotctld::answer(rotctld::parseLine("\\dump_state"), rotator),
-             QByteArray("1\n1\nmin_az=-180.000000\nmax_az=360.000000\nmin_el=-90.000000\nmax_el=180.000000\n"
+             QByteArray("1\n1\nmin_az=-180.000000\nmax_az=360.000000\nmin_el=0.000000\nmax_el=90.000000\n"
                         "south_zero=0\nrot_type=AzEl\ndone\n"));
     QCOMPARE(rotctld::answer(rotctld::parseLine("+\\dump_state"), rotator),
              QByteArray("dump_state:\nrotctld Protocol Ver: 1\nRotor Model: 1\n"
                         "Minimum Azimuth: -180.000000\nMaximum Azimuth: 360.000000\n"
-                        "Minimum Elevation: -90.000000\nMaximum Elevation: 180.000000\n"
+                        "Minimum Elevation: 0.000000\nMaximum Elevation: 90.000000\n"
                         "South Zero: 0\nrot_type=AzEl\ndone\nRPRT 0\n"));
 
     window.parkingSet = false;
@@ -304,9 +307,11 @@ void TestRotctld::garbageAndHalfLines()
     QVERIFY(client.connected());
     QByteArray garbage;
     for (int i = 0; i < 256; ++i)
-        garbage += char(i == '\n' ? 0 : i);
+        garbage += char(i == '\n' || i == '\r' ? 0 : i);
     QCOMPARE(client.exchange(garbage + "\n" + QByteArray(3, '\0') + "\nP 1 1\n", 3), QByteArray("RPRT -4\nRPRT -4\nRPRT 0\n"));
-    QCOMPARE(window.requested, QList<int>{1});
+    // CR, CR LF and LF all end a line.
+    QCOMPARE(client.exchange("P 2 0\rP 3 0\r\nP 4 0\n", 3), QByteArray("RPRT 0\nRPRT 0\nRPRT 0\n"));
+    QCOMPARE(window.requested, QList<int>({1, 2, 3, 4}));
     QVERIFY(QTest::qWaitFor([&] { return server.connectionCount() == 1; }, 5000));
 }
 
