@@ -72,11 +72,6 @@ void beginClosing()
     }
 }
 
-bool closing()
-{
-    return programCloses;
-}
-
 void DesktopUiServices::message(MessageKind kind, const QString &text)
 {
     // Nobody may be there to press OK: the program must close on its own.

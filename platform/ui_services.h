@@ -40,7 +40,6 @@ void setUi(UiServices *services);
 // The program closes: the boxes that wait for their OK are dismissed, and from now on the
 // desktop's messages and the general error report go to standard error instead of a box.
 void beginClosing();
-bool closing();
 
 // Starts a program detached without a shell and reports the shell's result code.
 int startDetached(const QString &program, const QStringList &arguments);

@@ -47,16 +47,6 @@ void TFormAngle::showEvent(QShowEvent *event)
     EditAngle->selectAll();
 }
 
-void TFormAngle::bringForward()
-{
-    if (isMinimized())
-        setWindowState(windowState() & ~Qt::WindowMinimized);
-    show();
-    raise();
-    takeFocus();
-    EditAngle->selectAll();
-}
-
 void TFormAngle::takeFocus()
 {
     // An entry that already has the keyboard may be half typed into: leave it as it is. Asking

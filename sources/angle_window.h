@@ -25,8 +25,6 @@ public:
     void Traiter();
     // The main window's dial shows an azimuth.
     void echo(int azimuth);
-    // Shows the window in front, the entry focused and wholly selected.
-    void bringForward();
     // The main window hands the keyboard back to the entry, wholly selected.
     void takeFocus();
 

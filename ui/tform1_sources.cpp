@@ -126,7 +126,9 @@ void TForm1::MenuFavClick()
 void TForm1::MenuAngleClick()
 {
     keepAngleWindowOnScreen(FormAngle);
-    FormAngle->bringForward();
+    bringForward(FormAngle);
+    FormAngle->EditAngle->setFocus();
+    FormAngle->EditAngle->selectAll();
 }
 
 void TForm1::MenuAideClick()
