@@ -69,5 +69,6 @@ TrackResult TrackingEngine::carryOut(const QString &azimuthText)
         s.CommandSkipped = false;
         return {s.WithinStep ? Outcome::Skipped : Outcome::Unreachable, {}};
     }
+    sent = s.TargetAzimuth;
     return {Outcome::Sent, {}};
 }

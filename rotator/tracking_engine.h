@@ -47,6 +47,9 @@ public:
     // How many requests have been carried out, and the result of the last one.
     quint64 carriedOut() const { return carried; }
     TrackResult lastResult() const { return last; }
+    // The azimuth the last command that went out was for, in the operator's terms (before
+    // offset and half-turn); none before the first.
+    std::optional<int> lastSent() const { return sent; }
 
 signals:
     void autoChanged(bool on);
@@ -65,4 +68,5 @@ private:
     std::optional<QString> waiting;
     quint64 carried = 0;
     TrackResult last{Outcome::Refused, {}};
+    std::optional<int> sent;
 };

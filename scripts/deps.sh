@@ -12,6 +12,6 @@ torvanel_install_missing() {
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 
-TORVANEL_BUILD_PACKAGES=(cmake g++ make qt6-base-dev qt6-serialport-dev libgl-dev)
+TORVANEL_BUILD_PACKAGES=(cmake g++ make qt6-base-dev qt6-serialport-dev libgl-dev libhamlib-dev)
 TORVANEL_TEST_PACKAGES=(dbus dbus-bin xvfb xauth x11-utils openbox libxtst-dev libhamlib-utils desktop-file-utils
                         clang libclang-rt-14-dev)

@@ -122,10 +122,8 @@ void TestRotctldWiring::hamlibClient_data()
     QTest::newRow("beyond 360 refused") << "77" << -1 << QStringList{"P", "400", "0"} << QByteArray() << "77"
                                         << QByteArray();
     QTest::newRow("stop") << "77" << -1 << QStringList{"S"} << QByteArray("S\r") << "77" << QByteArray();
-    QTest::newRow("position is the box") << "77" << -1 << QStringList{"p"} << QByteArray() << "77"
-                                         << QByteArray("77.00\n");
-    QTest::newRow("box not a number reads 0") << "abc" << -1 << QStringList{"p"} << QByteArray() << "abc"
-                                              << QByteArray("0.00\n");
+    QTest::newRow("position is where the antenna was sent, not the box")
+        << "123" << -1 << QStringList{"p"} << QByteArray() << "123" << QByteArray("77.00\n");
     QTest::newRow("park goes to the parking azimuth") << "77" << 200 << QStringList{"K"} << QByteArray("W200\r")
                                                       << "200" << QByteArray();
     QTest::newRow("park without parking moves nothing") << "77" << -1 << QStringList{"K"} << QByteArray() << "77"

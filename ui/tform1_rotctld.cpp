@@ -7,8 +7,10 @@
 
 #include "app/settings.h"
 #include "platform/error.h"
+#include "rotator/tracking_engine.h"
 #include "sources/rotctld_server.h"
 #include "ui/up_down.h"
+#include "widgets/lcd99.h"
 
 void TForm1::createRotctldServer()
 {
@@ -20,7 +22,8 @@ void TForm1::createRotctldServer()
             platform::guarded([&] { result = rotctldTrack(azimuth); });
             return rotctldStatus(result.outcome);
         },
-        [this] { return EditAzimut->text().toInt(); },
+        // Where the antenna was sent; before any command, what the display shows.
+        [this] { return engine->lastSent().value_or(LCDAzi->Value().toInt()); },
         [this] { platform::guarded([this] { BitBtnStopClick(); }); },
         [this] {
             if (!parksAtExit())
