@@ -1,5 +1,7 @@
 #include "app/settings.h"
 
+#include <utility>
+
 namespace {
 const char *const keyWords[InterfaceCount] = {"POURSAT",  "FODTRACK", "EA4TX",     "GS232",
                                               "EASYCOMM", "TRAKBOX",  "KCT",       "PROSISTEL",
@@ -50,4 +52,20 @@ QString stopLetter(int side)
 int stopSideFromLetter(const QString &letter)
 {
     return letter == QLatin1String("N") ? NorthStop : SouthStop;
+}
+
+int Settings::stopSide(int rotatorInterface) const
+{
+    static constexpr std::pair<int, int Settings::*> Sides[] = {
+        {PourSat, &Settings::STOP_POURSAT},     {FODTrack, &Settings::STOP_FODTRACK},
+        {EA4TX, &Settings::STOP_EA4TX},         {GS232, &Settings::STOP_GS232},
+        {EasyComm, &Settings::STOP_EASYCOMM},   {KCT, &Settings::STOP_KCT},
+        {ProSisTel, &Settings::STOP_PROSISTEL}, {DCU1, &Settings::STOP_DCU1},
+        {M2Orion, &Settings::STOP_M2ORION},     {EGIS, &Settings::STOP_EGIS},
+    };
+    for (const auto &[rotator, side] : Sides) {
+        if (rotator == rotatorInterface)
+            return this->*side;
+    }
+    return NorthStop;
 }

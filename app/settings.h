@@ -143,6 +143,8 @@ struct Settings {
 
     // Lets the next command pass any minimum step.
     void resetLastAzimuth() { LastAzimuth = -10; }
+    // The stop side of an interface; north for those without one.
+    int stopSide(int rotatorInterface) const;
 };
 
 Settings &settings();

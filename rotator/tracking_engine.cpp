@@ -57,6 +57,8 @@ TrackResult TrackingEngine::carryOut(const QString &azimuthText)
         s.EnteredAzimuth = -1;
     if (s.ANT == NoInterface || s.EnteredAzimuth < 0 || s.EnteredAzimuth >= 360 || !drivers.hasTrack(s.ANT))
         return {Outcome::Refused, {}, !readable};
+    // The driver turns the target into the controller's terms (half-turn, offset).
+    const int wanted = int(s.EnteredAzimuth);
     s.TargetAzimuth = s.EnteredAzimuth;
     s.WithinStep = false;
     try {
@@ -69,6 +71,6 @@ TrackResult TrackingEngine::carryOut(const QString &azimuthText)
         s.CommandSkipped = false;
         return {s.WithinStep ? Outcome::Skipped : Outcome::Unreachable, {}};
     }
-    sent = s.TargetAzimuth;
+    sent = wanted;
     return {Outcome::Sent, {}};
 }

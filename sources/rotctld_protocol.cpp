@@ -2,72 +2,35 @@
 
 #include <cmath>
 #include <optional>
-#include <QList>
 #include <QRegularExpression>
 #include <QString>
+
+#include "sources/locator.h"
 
 namespace rotctld {
 
 namespace {
 
-struct CommandRow {
-    char shortName;          // 0 when the command has only its long name
-    const char *longName;    // without the backslash
-    Command command;
-    int argumentCount;
+// Wide enough that a client's own range check lets every azimuth we accept through. The antenna
+// turns in azimuth only: no elevation beyond 0..90, which would invite a client's flip mode
+// (azimuth + 180 with the elevation over the zenith) and point the antenna away.
+constexpr long double MinAzimuth = -180, MaxAzimuth = 360, MinElevation = 0, MaxElevation = 90;
+
+// One line of an answer, as the extended and the plain form print it.
+struct Value {
+    QByteArray extended;
+    QByteArray plain;
 };
+using Values = QList<Value>;
+using Arguments = QList<QByteArray>;
 
-constexpr CommandRow Commands[] = {
-    {'P', "set_pos", Command::SetPosition, 2},
-    {'p', "get_pos", Command::GetPosition, 0},
-    {'S', "stop", Command::Stop, 0},
-    {'K', "park", Command::Park, 0},
-    {'_', "get_info", Command::GetInfo, 0},
-    {0, "dump_state", Command::DumpState, 0},
-    {'q', "quit", Command::Quit, 0},
-    {'Q', "quit", Command::Quit, 0},
-};
-
-const CommandRow *findCommand(QByteArrayView name)
+Value labelled(const char *label, const QByteArray &text)
 {
-    for (const CommandRow &row : Commands) {
-        if (name.size() == 1 && row.shortName != 0 && name.front() == row.shortName)
-            return &row;
-        if (name.size() > 1 && name.front() == '\\' && name.sliced(1) == QByteArrayView(row.longName))
-            return &row;
-    }
-    return nullptr;
-}
-
-const char *longName(Command command)
-{
-    for (const CommandRow &row : Commands) {
-        if (row.command == command)
-            return row.longName;
-    }
-    return "";
-}
-
-bool isSeparator(char c) { return c == ' ' || c == '\t'; }
-
-QList<QByteArrayView> words(QByteArrayView line)
-{
-    QList<QByteArrayView> result;
-    qsizetype i = 0;
-    while (i < line.size()) {
-        while (i < line.size() && isSeparator(line[i]))
-            ++i;
-        const qsizetype start = i;
-        while (i < line.size() && !isSeparator(line[i]))
-            ++i;
-        if (i > start)
-            result.append(line.sliced(start, i - start));
-    }
-    return result;
+    return {QByteArray(label) + ": " + text, text};
 }
 
 // A plain decimal as clients write it, with the locale's separator (gpredict) or a point.
-std::optional<long double> decimal(QByteArrayView text)
+std::optional<double> decimal(QByteArrayView text)
 {
     static const QRegularExpression pattern(QStringLiteral("^[+-]?(\\d+([.,]\\d*)?|[.,]\\d+)$"));
     QString value = QString::fromLatin1(text);
@@ -81,19 +44,22 @@ std::optional<long double> decimal(QByteArrayView text)
     return number;
 }
 
+std::optional<int> integer(QByteArrayView text)
+{
+    bool ok = false;
+    const int value = QByteArray(text.data(), text.size()).toInt(&ok);
+    return ok ? std::optional<int>(value) : std::nullopt;
+}
+
 QByteArray number(long double value, int decimals)
 {
     return QString::number(double(value), 'f', decimals).toLatin1();
 }
 
-// Wide enough that a client's own range check lets every azimuth we accept through. The antenna
-// turns in azimuth only: no elevation beyond 0..90, which would invite a client's flip mode
-// (azimuth + 180 with the elevation over the zenith) and point the antenna away.
-constexpr long double MinAzimuth = -180, MaxAzimuth = 360, MinElevation = 0, MaxElevation = 90;
-
-QByteArray status(Status code)
+// Six decimals, digit for digit as Hamlib's rotctld prints them.
+QByteArray fixed(double value)
 {
-    return "RPRT " + QByteArray::number(int(code)) + '\n';
+    return locator::sixDecimals(value).toLatin1();
 }
 
 QByteArray infoText()
@@ -101,11 +67,383 @@ QByteArray infoText()
     return QByteArrayLiteral("Torvanel " TORVANEL_VERSION);
 }
 
+// Hamlib's status flags text: each flag followed by a blank.
+QByteArray motionFlags(Motion motion)
+{
+    switch (motion) {
+    case Motion::Idle:
+        return {};
+    case Motion::Turning:
+        return "MOVING MOVING_AZ ";
+    case Motion::TurningLeft:
+        return "MOVING MOVING_AZ MOVING_LEFT ";
+    case Motion::TurningRight:
+        return "MOVING MOVING_AZ MOVING_RIGHT ";
+    }
+    return {};
+}
+
+// The handlers: the rotator, the arguments, and the values to print.
+using Handler = Status (*)(const Rotator &, const Arguments &, Values &);
+
+Status setPosition(const Rotator &rotator, const Arguments &arguments, Values &)
+{
+    const int azimuth = azimuthFromText(arguments[0]);
+    // The elevation is not used, but a request that is no position is refused whole.
+    const auto elevation = decimal(arguments[1]);
+    if (azimuth < 0 || !elevation || *elevation < MinElevation || *elevation > MaxElevation)
+        return Status::InvalidArgument;
+    return rotator.setAzimuth(azimuth);
+}
+
+Status getPosition(const Rotator &rotator, const Arguments &, Values &values)
+{
+    values << labelled("Azimuth", number(rotator.azimuth(), 2)) << labelled("Elevation", number(0, 2));
+    return Status::Ok;
+}
+
+Status park(const Rotator &rotator, const Arguments &, Values &)
+{
+    return rotator.park() ? Status::Ok : Status::NotAvailable;
+}
+
+Status stop(const Rotator &rotator, const Arguments &, Values &)
+{
+    rotator.stop();
+    return Status::Ok;
+}
+
+Status reset(const Rotator &rotator, const Arguments &arguments, Values &)
+{
+    if (!integer(arguments[0]))
+        return Status::InvalidArgument;
+    rotator.stop();
+    return Status::Ok;
+}
+
+Status move(const Rotator &rotator, const Arguments &arguments, Values &)
+{
+    const auto direction = integer(arguments[0]);
+    if (!direction || !integer(arguments[1]))
+        return Status::InvalidArgument;
+    switch (Direction(*direction)) {
+    case Direction::Left:
+    case Direction::Right:
+        return rotator.move(Direction(*direction));
+    case Direction::Up:
+    case Direction::Down:
+        return Status::NotAvailable;
+    }
+    return Status::InvalidArgument;
+}
+
+// Levels, functions, parameters, configuration and raw commands mean nothing here.
+Status notAvailable(const Rotator &, const Arguments &, Values &)
+{
+    return Status::NotAvailable;
+}
+
+Status getInfo(const Rotator &, const Arguments &, Values &values)
+{
+    values << labelled("Info", infoText());
+    return Status::Ok;
+}
+
+Status getStatus(const Rotator &rotator, const Arguments &, Values &values)
+{
+    values << labelled("Status flags", motionFlags(rotator.motion()));
+    return Status::Ok;
+}
+
+Status dumpState(const Rotator &, const Arguments &, Values &values)
+{
+    // The NET rotator client reads this layout line by line when it connects.
+    values << Value{"rotctld Protocol Ver: 1", "1"} << Value{"Rotor Model: 1", "1"}
+           << Value{"Minimum Azimuth: " + fixed(MinAzimuth), "min_az=" + fixed(MinAzimuth)}
+           << Value{"Maximum Azimuth: " + fixed(MaxAzimuth), "max_az=" + fixed(MaxAzimuth)}
+           << Value{"Minimum Elevation: " + fixed(MinElevation), "min_el=" + fixed(MinElevation)}
+           << Value{"Maximum Elevation: " + fixed(MaxElevation), "max_el=" + fixed(MaxElevation)}
+           << Value{"South Zero: 0", "south_zero=0"} << Value{"rot_type=AzEl", "rot_type=AzEl"}
+           << Value{"done", "done"};
+    return Status::Ok;
+}
+
+Status dumpCaps(const Rotator &, const Arguments &, Values &values)
+{
+    const QByteArray caps = "Caps dump for model:\t1\n"
+                            "Model name:\t\tTorvanel\n"
+                            "Mfg name:\t\tTorvanel\n"
+                            "Backend version:\t" TORVANEL_VERSION "\n"
+                            "Rot type:\t\tAz-El\n"
+                            "Status flags: MOVING MOVING_AZ MOVING_LEFT MOVING_RIGHT \n"
+                            "Min Azimuth:\t\t" + number(MinAzimuth, 2) + "\n"
+                            "Max Azimuth:\t\t" + number(MaxAzimuth, 2) + "\n"
+                            "Min Elevation:\t\t" + number(MinElevation, 2) + "\n"
+                            "Max Elevation:\t\t" + number(MaxElevation, 2) + "\n"
+                            "Can set Conf:\t\tN\nCan get Conf:\t\tN\n"
+                            "Can set Position:\tY\nCan get Position:\tY\n"
+                            "Can Stop:\t\tY\nCan Park:\t\tY\nCan Reset:\t\tY\nCan Move:\t\tY\n"
+                            "Can get Info:\t\tY\nCan get Status:\t\tY\n"
+                            "Can set Func:\tN\nCan get Func:\tN\nCan set Level:\tN\nCan get Level:\tN\n"
+                            "Can set Param:\tN\nCan get Param:\tN";
+    values << Value{caps, caps};
+    return Status::Ok;
+}
+
+// The locator and bearing commands compute as Hamlib does, to the printed digit.
+Status lonLatToLocator(const Rotator &, const Arguments &arguments, Values &values)
+{
+    const auto longitude = decimal(arguments[0]), latitude = decimal(arguments[1]);
+    const auto length = integer(arguments[2]);
+    const auto text = longitude && latitude && length ? locator::fromLongLat(*longitude, *latitude, *length / 2)
+                                                      : std::nullopt;
+    if (!text)
+        return Status::InvalidArgument;
+    values << labelled("Locator", *text);
+    return Status::Ok;
+}
+
+Status locatorToLonLat(const Rotator &, const Arguments &arguments, Values &values)
+{
+    const auto position = locator::toLongLat(arguments[0]);
+    if (!position)
+        return Status::InvalidArgument;
+    values << labelled("Longitude", fixed(position->longitude))
+           << labelled("Latitude", fixed(position->latitude));
+    return Status::Ok;
+}
+
+Status dmsToDecimal(const Rotator &, const Arguments &arguments, Values &values)
+{
+    const auto degrees = integer(arguments[0]), minutes = integer(arguments[1]), southWest = integer(arguments[3]);
+    const auto seconds = decimal(arguments[2]);
+    if (!degrees || !minutes || !seconds || !southWest)
+        return Status::InvalidArgument;
+    values << labelled("Dec Degrees", fixed(locator::fromDms(*degrees, *minutes, *seconds, *southWest)));
+    return Status::Ok;
+}
+
+Status dmmmToDecimal(const Rotator &, const Arguments &arguments, Values &values)
+{
+    const auto degrees = integer(arguments[0]), southWest = integer(arguments[2]);
+    const auto minutes = decimal(arguments[1]);
+    if (!degrees || !minutes || !southWest)
+        return Status::InvalidArgument;
+    // Hamlib's rotctld hands the S/W flag over as seconds; here it is the flag it is named.
+    values << labelled("Dec Degrees", fixed(locator::fromDmm(*degrees, *minutes, 0, *southWest)));
+    return Status::Ok;
+}
+
+Status decimalToDms(const Rotator &, const Arguments &arguments, Values &values)
+{
+    const auto value = decimal(arguments[0]);
+    const auto dms = value ? locator::toDms(*value) : std::nullopt;
+    if (!dms)
+        return Status::InvalidArgument;
+    values << labelled("Degrees", QByteArray::number(dms->degrees))
+           << labelled("Minutes", QByteArray::number(dms->minutes)) << labelled("Seconds", fixed(dms->seconds))
+           << labelled("S/W", dms->southWest ? "1" : "0");
+    return Status::Ok;
+}
+
+Status decimalToDmmm(const Rotator &, const Arguments &arguments, Values &values)
+{
+    const auto value = decimal(arguments[0]);
+    const auto dms = value ? locator::toDms(*value) : std::nullopt;
+    if (!dms)
+        return Status::InvalidArgument;
+    values << labelled("Degrees", QByteArray::number(dms->degrees))
+           << labelled("Dec Minutes", fixed(dms->decimalMinutes())) << labelled("S/W", dms->southWest ? "1" : "0");
+    return Status::Ok;
+}
+
+Status qrb(const Rotator &, const Arguments &arguments, Values &values)
+{
+    std::optional<double> numbers[4];
+    for (int i = 0; i < 4; ++i) {
+        numbers[i] = decimal(arguments[i]);
+        if (!numbers[i])
+            return Status::InvalidArgument;
+    }
+    const auto bearing = locator::qrb(*numbers[0], *numbers[1], *numbers[2], *numbers[3]);
+    if (!bearing)
+        return Status::InvalidArgument;
+    values << labelled("QRB Distance", fixed(bearing->distance))
+           << labelled("QRB Azimuth", fixed(bearing->azimuth));
+    return Status::Ok;
+}
+
+Status longPathAzimuth(const Rotator &, const Arguments &arguments, Values &values)
+{
+    const auto value = decimal(arguments[0]);
+    const auto result = value ? locator::longPathAzimuth(*value) : std::nullopt;
+    if (!result)
+        return Status::InvalidArgument;
+    values << labelled("Long Path Deg", fixed(*result));
+    return Status::Ok;
+}
+
+Status longPathDistance(const Rotator &, const Arguments &arguments, Values &values)
+{
+    const auto value = decimal(arguments[0]);
+    if (!value)
+        return Status::InvalidArgument;
+    values << labelled("Long Path km", fixed(locator::longPathDistance(*value)));
+    return Status::Ok;
+}
+
+} // namespace
+
+// A command, its argument count (RestOfLine: one argument, the rest of the line), and whether a
+// success answers values only (Hamlib's get commands) rather than a status.
+struct CommandRow {
+    static constexpr int RestOfLine = -1;
+    char shortName; // 0 when the command has only its long name
+    const char *longName;
+    int argumentCount;
+    bool answersValues;
+    Handler handler; // null for quit
+};
+
+namespace {
+
+constexpr CommandRow Commands[] = {
+    {'P', "set_pos", 2, false, setPosition},
+    {'p', "get_pos", 0, true, getPosition},
+    {'K', "park", 0, false, park},
+    {'S', "stop", 0, false, stop},
+    {'R', "reset", 1, false, reset},
+    {'M', "move", 2, false, move},
+    {'V', "set_level", 2, false, notAvailable},
+    {'v', "get_level", 1, true, notAvailable},
+    {'U', "set_func", 2, false, notAvailable},
+    {'u', "get_func", 1, true, notAvailable},
+    {'X', "set_parm", 2, false, notAvailable},
+    {'x', "get_parm", 1, true, notAvailable},
+    {'C', "set_conf", 2, false, notAvailable},
+    {0, "get_conf", 1, true, notAvailable},
+    {'_', "get_info", 0, true, getInfo},
+    {'s', "get_status", 0, true, getStatus},
+    {'w', "send_cmd", CommandRow::RestOfLine, false, notAvailable},
+    {'1', "dump_caps", 0, true, dumpCaps},
+    {0, "dump_state", 0, true, dumpState},
+    // A pause would hold every client of this single-threaded server.
+    {0, "pause", 1, false, notAvailable},
+    {'L', "lonlat2loc", 3, true, lonLatToLocator},
+    {'l', "loc2lonlat", 1, true, locatorToLonLat},
+    {'D', "dms2dec", 4, true, dmsToDecimal},
+    {'d', "dec2dms", 1, true, decimalToDms},
+    {'E', "dmmm2dec", 3, true, dmmmToDecimal},
+    {'e', "dec2dmmm", 1, true, decimalToDmmm},
+    {'B', "qrb", 4, true, qrb},
+    {'A', "a_sp2a_lp", 1, true, longPathAzimuth},
+    {'a', "d_sp2d_lp", 1, true, longPathDistance},
+    {'q', "quit", 0, false, nullptr},
+    {'Q', "quit", 0, false, nullptr},
+};
+
+// Any white space parts words, as Hamlib's reader takes it.
+bool isSeparator(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+bool isNameCharacter(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; }
+
+const CommandRow *byShortName(char name)
+{
+    for (const CommandRow &row : Commands) {
+        if (row.shortName != 0 && row.shortName == name)
+            return &row;
+    }
+    return nullptr;
+}
+
+const CommandRow *byLongName(QByteArrayView name)
+{
+    for (const CommandRow &row : Commands) {
+        if (name == QByteArrayView(row.longName))
+            return &row;
+    }
+    return nullptr;
+}
+
+QByteArray status(Status code)
+{
+    return "RPRT " + QByteArray::number(int(code)) + '\n';
+}
+
+// Reads a line as Hamlib's rotctld reads its stream, one character at a time.
+class LineReader
+{
+public:
+    explicit LineReader(QByteArrayView text) : line(text) {}
+
+    bool atEnd()
+    {
+        skipBlanks();
+        return at == line.size() || line[at] == '#';
+    }
+
+    Request next()
+    {
+        Request request;
+        const char first = line[at];
+        if ((first == '+' || first == ';' || first == '|' || first == ',') && at + 1 < line.size()) {
+            ++at;
+            // A prefix alone before a blank is dropped, as Hamlib drops it.
+            if (!isSeparator(line[at]))
+                request.separator = first == '+' ? '\n' : first;
+            else if (atEnd())
+                return request;
+        }
+        if (line[at] == '\\') {
+            const qsizetype start = ++at;
+            while (at < line.size() && isNameCharacter(line[at]))
+                ++at;
+            request.row = byLongName(line.sliced(start, at - start));
+        } else {
+            request.row = byShortName(line[at++]);
+        }
+        if (!request.row)
+            return request;
+        request.complete = true;
+        if (request.row->argumentCount == CommandRow::RestOfLine) {
+            skipBlanks();
+            request.arguments.append(line.sliced(at).toByteArray());
+            request.complete = at < line.size();
+            at = line.size();
+            return request;
+        }
+        for (int i = 0; i < request.row->argumentCount && request.complete; ++i) {
+            skipBlanks();
+            const qsizetype start = at;
+            while (at < line.size() && !isSeparator(line[at]))
+                ++at;
+            request.complete = at > start;
+            if (request.complete)
+                request.arguments.append(line.sliced(start, at - start).toByteArray());
+        }
+        return request;
+    }
+
+private:
+    void skipBlanks()
+    {
+        while (at < line.size() && isSeparator(line[at]))
+            ++at;
+    }
+
+    QByteArrayView line;
+    qsizetype at = 0;
+};
+
 } // namespace
 
 bool isBlank(QByteArrayView line)
 {
-    return words(line).isEmpty();
+    return LineReader(line).atEnd();
+}
+
+bool isQuit(const Request &request)
+{
+    return request.row && !request.row->handler;
 }
 
 int azimuthFromText(QByteArrayView text)
@@ -117,111 +455,57 @@ int azimuthFromText(QByteArrayView text)
     return azimuth >= 360 ? 0 : int(azimuth);
 }
 
-Request parseLine(QByteArrayView line)
+QList<Request> parseLine(QByteArrayView line)
 {
-    if (line.endsWith('\r'))
-        line.chop(1);
-    Request request;
-    QList<QByteArrayView> parts = words(line);
-    if (parts.isEmpty())
-        return request;
-    if (parts.front().startsWith('+')) {
-        request.extended = true;
-        parts.front() = parts.front().sliced(1);
-        if (parts.front().isEmpty())
-            parts.removeFirst();
-        if (parts.isEmpty())
-            return request;
+    QList<Request> requests;
+    LineReader reader(line);
+    while (!reader.atEnd()) {
+        requests.append(reader.next());
+        // Past an unknown command or a missing argument the rest of the line means nothing.
+        if (!requests.back().complete)
+            break;
     }
-    const CommandRow *row = findCommand(parts.front());
-    if (!row)
-        return request;
-    request.command = row->command;
-    parts.removeFirst();
-    for (QByteArrayView argument : parts) {
-        if (!request.arguments.isEmpty())
-            request.arguments += ' ';
-        request.arguments += argument;
-    }
-    request.valid = parts.size() == row->argumentCount;
-    if (request.valid && request.command == Command::SetPosition) {
-        request.azimuth = azimuthFromText(parts[0]);
-        // The elevation is not used, but a request that is no position is refused whole.
-        const auto elevation = decimal(parts[1]);
-        request.valid = request.azimuth >= 0 && elevation && *elevation >= MinElevation && *elevation <= MaxElevation;
-    }
-    return request;
+    return requests;
 }
 
 QByteArray answer(const Request &request, const Rotator &rotator)
 {
-    if (request.command == Command::Quit)
-        return {};
-    if (request.command == Command::Unknown)
+    if (!request.row)
         return status(Status::NotImplemented);
-
-    QByteArray reply;
-    if (request.extended) {
-        reply = longName(request.command) + QByteArrayLiteral(":");
-        if (!request.arguments.isEmpty())
-            reply += ' ' + request.arguments;
-        reply += '\n';
+    if (isQuit(request))
+        return {};
+    const CommandRow &row = *request.row;
+    Values values;
+    const Status result = request.complete ? row.handler(rotator, request.arguments, values) : Status::InvalidArgument;
+    if (!request.separator) {
+        if (result != Status::Ok || !row.answersValues)
+            return status(result);
+        QByteArray reply;
+        for (const Value &value : values)
+            reply += value.plain + '\n';
+        return reply;
     }
-    if (!request.valid)
-        return reply + status(Status::InvalidArgument);
-
-    // Each value line: its extended label, or nothing in the plain form.
-    const auto value = [&](const char *label, const QByteArray &text) {
-        if (request.extended)
-            reply += QByteArray(label) + ": ";
-        reply += text + '\n';
-    };
-    Status result = Status::Ok;
-    switch (request.command) {
-    case Command::SetPosition:
-        result = rotator.setAzimuth(request.azimuth);
-        break;
-    case Command::GetPosition:
-        value("Azimuth", number(rotator.azimuth(), 2));
-        value("Elevation", number(0, 2));
-        if (!request.extended)
-            return reply;
-        break;
-    case Command::Stop:
-        rotator.stop();
-        break;
-    case Command::Park:
-        if (!rotator.park())
-            result = Status::Refused;
-        break;
-    case Command::GetInfo:
-        value("Info", infoText());
-        if (!request.extended)
-            return reply;
-        break;
-    case Command::DumpState:
-        // The NET rotator client reads this layout line by line when it connects.
-        if (request.extended) {
-            reply += "rotctld Protocol Ver: 1\nRotor Model: 1\n"
-                     "Minimum Azimuth: " + number(MinAzimuth, 6) + "\n"
-                     "Maximum Azimuth: " + number(MaxAzimuth, 6) + "\n"
-                     "Minimum Elevation: " + number(MinElevation, 6) + "\n"
-                     "Maximum Elevation: " + number(MaxElevation, 6) + "\n"
-                     "South Zero: 0\n";
-        } else {
-            reply += "1\n1\nmin_az=" + number(MinAzimuth, 6) + "\nmax_az=" + number(MaxAzimuth, 6)
-                   + "\nmin_el=" + number(MinElevation, 6) + "\nmax_el=" + number(MaxElevation, 6)
-                   + "\nsouth_zero=0\n";
-        }
-        reply += "rot_type=AzEl\ndone\n";
-        if (!request.extended)
-            return reply;
-        break;
-    case Command::Quit:
-    case Command::Unknown:
-        break;
-    }
+    QByteArray reply = row.longName + QByteArrayLiteral(":");
+    if (!request.arguments.isEmpty())
+        reply += ' ' + request.arguments.join(' ');
+    reply += request.separator;
+    for (const Value &value : values)
+        reply += value.extended + request.separator;
     return reply + status(result);
+}
+
+QByteArray answerLine(QByteArrayView line, const Rotator &rotator, bool *quit)
+{
+    *quit = false;
+    QByteArray reply;
+    for (const Request &request : parseLine(line)) {
+        if (isQuit(request)) {
+            *quit = true;
+            break;
+        }
+        reply += answer(request, rotator);
+    }
+    return reply;
 }
 
 } // namespace rotctld

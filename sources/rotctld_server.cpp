@@ -57,11 +57,12 @@ private:
                 break;
             if (rotctld::isBlank(*text))
                 continue;
-            const rotctld::Request request = rotctld::parseLine(*text);
-            const QByteArray reply = rotctld::answer(request, rotator);
+            bool quit = false;
+            const QByteArray reply = rotctld::answerLine(*text, rotator, &quit);
             if (!self)
                 return;
-            if (request.command == rotctld::Command::Quit) {
+            if (quit) {
+                socket->write(reply);
                 closing = true;
                 socket->disconnectFromHost();
                 break;

@@ -2,10 +2,14 @@
 #include "sources/rotctld_server.h"
 
 #include "platform/error.h"
+#include "support/free_ports.h"
+
+#include <memory>
 
 #include <QPointer>
 #include <QNetworkInterface>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTcpSocket>
 #include <QTest>
@@ -20,6 +24,8 @@ struct FakeWindow {
     bool parkingSet = true;
     rotctld::Status status = rotctld::Status::Ok;
     int parks = 0;
+    QList<rotctld::Direction> moves;
+    rotctld::Motion motion = rotctld::Motion::Idle;
     // Runs inside a request, as a driver's pause would.
     std::function<void()> during;
     int depth = 0;
@@ -38,8 +44,15 @@ struct FakeWindow {
                 return status;
             },
             [this] { return azimuth; },
-            [this] { ++stops; if (during) during(); },
+            [this] {
+                ++stops;
+                motion = rotctld::Motion::Idle;
+                if (during)
+                    during();
+            },
             [this] { ++parks; return parkingSet; },
+            [this](rotctld::Direction direction) { moves.append(direction); return status; },
+            [this] { return motion; },
         };
     }
 };
@@ -76,6 +89,51 @@ struct Client {
     }
 };
 
+// How a row's answer is checked against Hamlib's rotctld -m 1 (dummy): not at all (this program's
+// own meaning), its layout (numbers aside, the RPRT codes included), or to the digit.
+enum class Hamlib { Own, Layout, Digits };
+
+// Hamlib's rotctld with its dummy rotator, the reference the answers are checked against.
+class HamlibDummy
+{
+public:
+    HamlibDummy()
+    {
+        const quint16 port = freeTcpPort();
+        process.start(QStringLiteral("rotctld"), {QStringLiteral("-m"), QStringLiteral("1"), QStringLiteral("-T"),
+                                                   QStringLiteral("127.0.0.1"), QStringLiteral("-t"),
+                                                   QString::number(port)});
+        // It listens a moment after it starts.
+        listening = QTest::qWaitFor([&] {
+            socket.connectToHost(QHostAddress::LocalHost, port);
+            return socket.waitForConnected(200);
+        }, 10000);
+    }
+    ~HamlibDummy()
+    {
+        process.kill();
+        process.waitForFinished();
+    }
+    bool running() const { return listening; }
+
+    // The answer to one line. A plain answer has no end of its own: a marker command follows.
+    QByteArray ask(const QByteArray &line)
+    {
+        static const QByteArray marker = "get_info:\nInfo: Dummy rotator\nRPRT 0\n";
+        socket.write(line + "\n+\\get_info\n");
+        QByteArray received;
+        while (!received.endsWith(marker) && socket.waitForReadyRead(5000))
+            received += socket.readAll();
+        received.chop(marker.size());
+        return received;
+    }
+
+private:
+    QProcess process;
+    QTcpSocket socket;
+    bool listening = false;
+};
+
 } // namespace
 
 class TestRotctld : public QObject
@@ -83,11 +141,12 @@ class TestRotctld : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase();
     void azimuthText_data();
     void azimuthText();
     void answers_data();
     void answers();
-    void dumpStateMatchesHamlib();
+    void parkWithoutParkingIsNotAvailable();
     void hamlibClient();
     void gpredictLikeClient();
     void clientsAreIndependent();
@@ -98,7 +157,18 @@ private slots:
     void clientVanishesDuringNestedWait();
     void portTaken();
     void otherComputersAllowed();
+
+private:
+    std::unique_ptr<HamlibDummy> reference;
 };
+
+void TestRotctld::initTestCase()
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("rotctld")).isEmpty())
+        return;
+    reference = std::make_unique<HamlibDummy>();
+    QVERIFY(reference->running());
+}
 
 void TestRotctld::azimuthText_data()
 {
@@ -139,38 +209,82 @@ void TestRotctld::answers_data()
     QTest::addColumn<QByteArray>("reply");
     QTest::addColumn<QList<int>>("requested");
     QTest::addColumn<int>("stops");
+    QTest::addColumn<Hamlib>("against");
 
     const QList<int> none;
-    QTest::newRow("set, short") << QByteArray("P 123 45") << QByteArray("RPRT 0\n") << QList<int>{123} << 0;
-    QTest::newRow("set, long, comma") << QByteArray("\\set_pos 12,7 0,0") << QByteArray("RPRT 0\n") << QList<int>{13} << 0;
-    QTest::newRow("set, CR LF") << QByteArray("P 10 0\r") << QByteArray("RPRT 0\n") << QList<int>{10} << 0;
-    QTest::newRow("set, tabs and blanks") << QByteArray("  P\t200   5 ") << QByteArray("RPRT 0\n") << QList<int>{200} << 0;
-    QTest::newRow("set out of range") << QByteArray("P 400 0") << QByteArray("RPRT -1\n") << none << 0;
-    QTest::newRow("set, elevation not a number") << QByteArray("P 10 up") << QByteArray("RPRT -1\n") << none << 0;
+    const auto row = [](const char *name, const char *line, const char *reply, QList<int> requested, int stops,
+                        Hamlib against) {
+        QTest::newRow(name) << QByteArray(line) << QByteArray(reply) << requested << stops << against;
+    };
+    row("set, short", "P 123 45", "RPRT 0\n", {123}, 0, Hamlib::Layout);
+    row("set, long, comma", "\\set_pos 12,7 0,0", "RPRT 0\n", {13}, 0, Hamlib::Own);
+    row("set, tabs and blanks", "  P\t200   5 ", "RPRT 0\n", {200}, 0, Hamlib::Layout);
+    row("set out of range", "P 400 0", "RPRT -1\n", none, 0, Hamlib::Own);
+    row("set, elevation not a number", "P 10 up", "RPRT -1\n", none, 0, Hamlib::Layout);
     // An azimuth-only antenna: a flip-mode request would point it away from the target.
-    QTest::newRow("set, elevation beyond the zenith") << QByteArray("P 10 95") << QByteArray("RPRT -1\n") << none << 0;
-    QTest::newRow("set, elevation below the horizon") << QByteArray("P 10 -5") << QByteArray("RPRT -1\n") << none << 0;
-    QTest::newRow("set, one number") << QByteArray("P 10") << QByteArray("RPRT -1\n") << none << 0;
-    QTest::newRow("set, three numbers") << QByteArray("P 10 0 0") << QByteArray("RPRT -1\n") << none << 0;
-    QTest::newRow("get, short") << QByteArray("p") << QByteArray("77.00\n0.00\n") << none << 0;
-    QTest::newRow("get, long") << QByteArray("\\get_pos") << QByteArray("77.00\n0.00\n") << none << 0;
-    QTest::newRow("get with an argument") << QByteArray("p 1") << QByteArray("RPRT -1\n") << none << 0;
-    QTest::newRow("stop") << QByteArray("S") << QByteArray("RPRT 0\n") << none << 1;
-    QTest::newRow("stop, long") << QByteArray("\\stop") << QByteArray("RPRT 0\n") << none << 1;
-    QTest::newRow("info") << QByteArray("_") << QByteArray("Torvanel 2.4.1\n") << none << 0;
-    QTest::newRow("unknown") << QByteArray("Z") << QByteArray("RPRT -4\n") << none << 0;
-    QTest::newRow("unknown long") << QByteArray("\\set_conf a b") << QByteArray("RPRT -4\n") << none << 0;
-    QTest::newRow("case matters") << QByteArray("s") << QByteArray("RPRT -4\n") << none << 0;
-    QTest::newRow("binary") << QByteArray("\x01\xff\x7f", 3) << QByteArray("RPRT -4\n") << none << 0;
-    QTest::newRow("quit answers nothing") << QByteArray("q") << QByteArray() << none << 0;
+    row("set, elevation beyond the zenith", "P 45.5 95", "RPRT -1\n", none, 0, Hamlib::Layout);
+    row("set, elevation below the horizon", "P 10 -5", "RPRT -1\n", none, 0, Hamlib::Layout);
+    // Hamlib would wait for the elevation on the next line.
+    row("set, one number", "P 10", "RPRT -1\n", none, 0, Hamlib::Own);
+    row("set and get on one line", "P 45 10 p", "RPRT 0\n45.00\n0.00\n", {45}, 0, Hamlib::Layout);
+    row("extended set, then a plain get", "+P 45 10 p", "set_pos: 45 10\nRPRT 0\n45.00\n0.00\n", {45}, 0,
+        Hamlib::Layout);
+    row("letters need no blank between them", "pp", "77.00\n0.00\n77.00\n0.00\n", none, 0, Hamlib::Layout);
+    row("an unknown command ends the line", "P 10 0 Z p", "RPRT 0\nRPRT -4\n", {10}, 0, Hamlib::Own);
+    row("comment", "p # P 1 1", "77.00\n0.00\n", none, 0, Hamlib::Layout);
+    row("get, short", "p", "77.00\n0.00\n", none, 0, Hamlib::Layout);
+    row("get, long", "\\get_pos", "77.00\n0.00\n", none, 0, Hamlib::Layout);
+    row("a plus before a blank is no prefix", "+ p", "77.00\n0.00\n", none, 0, Hamlib::Layout);
+    row("extended get", "+p", "get_pos:\nAzimuth: 77.00\nElevation: 0.00\nRPRT 0\n", none, 0, Hamlib::Layout);
+    row("extended get, semicolons", ";p", "get_pos:;Azimuth: 77.00;Elevation: 0.00;RPRT 0\n", none, 0, Hamlib::Layout);
+    row("extended get, bars", "|\\get_pos", "get_pos:|Azimuth: 77.00|Elevation: 0.00|RPRT 0\n", none, 0,
+        Hamlib::Layout);
+    row("extended set, commas", ",P 10 20", "set_pos: 10 20,RPRT 0\n", {10}, 0, Hamlib::Layout);
+    row("extended set refused", "+\\set_pos abc 1", "set_pos: abc 1\nRPRT -1\n", none, 0, Hamlib::Layout);
+    row("stop", "S", "RPRT 0\n", none, 1, Hamlib::Layout);
+    row("extended stop", ";\\stop", "stop:;RPRT 0\n", none, 1, Hamlib::Layout);
+    row("reset stops", "+R 1", "reset: 1\nRPRT 0\n", none, 1, Hamlib::Layout);
+    row("status after a stop", "S s", "RPRT 0\n\n", none, 1, Hamlib::Layout);
+    row("extended status", "+s", "get_status:\nStatus flags: MOVING MOVING_AZ MOVING_LEFT \nRPRT 0\n", none, 0,
+        Hamlib::Own);
+    row("move left", "M 8 50", "RPRT 0\n", none, 0, Hamlib::Layout);
+    row("move, no such direction", "M 3 10", "RPRT -1\n", none, 0, Hamlib::Layout);
+    row("move up, no elevation rotator", "+M 2 10", "move: 2 10\nRPRT -11\n", none, 0, Hamlib::Own);
+    row("park", "+K", "park:\nRPRT 0\n", none, 0, Hamlib::Layout);
+    row("info", "_", "Torvanel 2.4.1\n", none, 0, Hamlib::Own);
+    row("extended info", "+_", "get_info:\nInfo: Torvanel 2.4.1\nRPRT 0\n", none, 0, Hamlib::Own);
+    row("levels mean nothing here", "+v SPEED", "get_level: SPEED\nRPRT -11\n", none, 0, Hamlib::Own);
+    row("functions mean nothing here", "U X 1", "RPRT -11\n", none, 0, Hamlib::Layout);
+    row("configuration is the settings dialog's", "\\set_conf min_az 0", "RPRT -11\n", none, 0, Hamlib::Own);
+    row("raw commands take the rest of the line", "w AZ? p", "RPRT -11\n", none, 0, Hamlib::Own);
+    row("dump state", "\\dump_state", "1\n1\nmin_az=-180.000000\nmax_az=360.000000\nmin_el=0.000000\n"
+        "max_el=90.000000\nsouth_zero=0\nrot_type=AzEl\ndone\n", none, 0, Hamlib::Layout);
+    row("extended dump state", ";\\dump_state", "dump_state:;rotctld Protocol Ver: 1;Rotor Model: 1;"
+        "Minimum Azimuth: -180.000000;Maximum Azimuth: 360.000000;Minimum Elevation: 0.000000;"
+        "Maximum Elevation: 90.000000;South Zero: 0;rot_type=AzEl;done;RPRT 0\n", none, 0, Hamlib::Layout);
+    row("unknown", "Z", "RPRT -4\n", none, 0, Hamlib::Own);
+    row("long names are case-sensitive", "\\STOP", "RPRT -4\n", none, 0, Hamlib::Own);
+    row("binary", "\x01\xff\x7f", "RPRT -4\n", none, 0, Hamlib::Own);
+    row("quit answers nothing", "q", "", none, 0, Hamlib::Own);
 
-    QTest::newRow("extended set") << QByteArray("+P  12.5   45") << QByteArray("set_pos: 12.5 45\nRPRT 0\n") << QList<int>{12} << 0;
-    QTest::newRow("extended set refused") << QByteArray("+\\set_pos abc 1") << QByteArray("set_pos: abc 1\nRPRT -1\n") << none << 0;
-    QTest::newRow("extended get") << QByteArray("+p") << QByteArray("get_pos:\nAzimuth: 77.00\nElevation: 0.00\nRPRT 0\n") << none << 0;
-    QTest::newRow("extended stop") << QByteArray("+\\stop") << QByteArray("stop:\nRPRT 0\n") << none << 1;
-    QTest::newRow("extended park") << QByteArray("+K") << QByteArray("park:\nRPRT 0\n") << none << 0;
-    QTest::newRow("extended info") << QByteArray("+_") << QByteArray("get_info:\nInfo: Torvanel 2.4.1\nRPRT 0\n") << none << 0;
-    QTest::newRow("extended unknown") << QByteArray("+Z") << QByteArray("RPRT -4\n") << none << 0;
+    row("locator of a position", "+L 0.1 51.5 6", "lonlat2loc: 0.1 51.5 6\nLocator: JO01BM\nRPRT 0\n", none, 0,
+        Hamlib::Digits);
+    row("longest locator", "L -179.99 -89.99 12", "", none, 0, Hamlib::Digits);
+    row("position of a locator", "l JO01aa", "0.041667\n51.020833\n", none, 0, Hamlib::Digits);
+    row("position of a field", "+l jo", "", none, 0, Hamlib::Digits);
+    row("no such locator", "+l XX99", "loc2lonlat: XX99\nRPRT -1\n", none, 0, Hamlib::Digits);
+    row("degrees, minutes, seconds", "D 10 30 0 1", "-10.500000\n", none, 0, Hamlib::Digits);
+    row("decimal to degrees, minutes, seconds", "+d -10.51", "", none, 0, Hamlib::Digits);
+    row("degrees and decimal minutes", "E 10 30.5 0", "10.508333\n", none, 0, Hamlib::Digits);
+    row("decimal to decimal minutes", ";e 10.51", "", none, 0, Hamlib::Digits);
+    row("distance and bearing", "B 0 51 10 52", "700.529278\n77.000000\n", none, 0, Hamlib::Digits);
+    row("across the date line", "+B -179.5 10 179.5 -10", "", none, 0, Hamlib::Digits);
+    row("antipodes", "B 0 0 180 0", "", none, 0, Hamlib::Digits);
+    row("the same point", "B 10 20 10 20", "", none, 0, Hamlib::Digits);
+    row("latitude beyond the pole", "B 0 91 0 0", "RPRT -1\n", none, 0, Hamlib::Digits);
+    row("long path bearing", "A 10", "190.000000\n", none, 0, Hamlib::Digits);
+    row("long path bearing out of range", "A 400", "RPRT -1\n", none, 0, Hamlib::Digits);
+    row("long path distance", "+a 1000", "", none, 0, Hamlib::Digits);
 }
 
 void TestRotctld::answers()
@@ -179,30 +293,40 @@ void TestRotctld::answers()
     QFETCH(QByteArray, reply);
     QFETCH(QList<int>, requested);
     QFETCH(int, stops);
+    QFETCH(Hamlib, against);
 
     FakeWindow window;
     window.azimuth = 77;
-    QCOMPARE(rotctld::answer(rotctld::parseLine(line), window.rotator()), reply);
+    window.motion = rotctld::Motion::TurningLeft;
+    bool quit = false;
+    const QByteArray ours = rotctld::answerLine(line, window.rotator(), &quit);
+    // Rows checked to the digit need no value of their own: Hamlib's is the reference.
+    if (!reply.isEmpty() || against != Hamlib::Digits)
+        QCOMPARE(ours, reply);
     QCOMPARE(window.requested, requested);
     QCOMPARE(window.stops, stops);
+    if (against == Hamlib::Own)
+        return;
+    if (!reference)
+        QSKIP("Hamlib's rotctld is not installed");
+    const QByteArray theirs = reference->ask(line);
+    if (against == Hamlib::Digits) {
+        QCOMPARE(ours, theirs);
+    } else {
+        // Numbers aside: the dummy's position and ranges are its own.
+        static const QRegularExpression numbers(QStringLiteral("(?<!RPRT )-?\\d+(\\.\\d+)?"));
+        QCOMPARE(QString::fromLatin1(ours).replace(numbers, QStringLiteral("#")),
+                 QString::fromLatin1(theirs).replace(numbers, QStringLiteral("#")));
+    }
 }
 
-void TestRotctld::dumpStateMatchesHamlib()
+void TestRotctld::parkWithoutParkingIsNotAvailable()
 {
     FakeWindow window;
-    const auto rotator = window.rotator();
-    QCOMPARE(rotctld::answer(rotctld::parseLine("\\dump_state"), rotator),
-             QByteArray("1\n1\nmin_az=-180.000000\nmax_az=360.000000\nmin_el=0.000000\nmax_el=90.000000\n"
-                        "south_zero=0\nrot_type=AzEl\ndone\n"));
-    QCOMPARE(rotctld::answer(rotctld::parseLine("+\\dump_state"), rotator),
-             QByteArray("dump_state:\nrotctld Protocol Ver: 1\nRotor Model: 1\n"
-                        "Minimum Azimuth: -180.000000\nMaximum Azimuth: 360.000000\n"
-                        "Minimum Elevation: 0.000000\nMaximum Elevation: 90.000000\n"
-                        "South Zero: 0\nrot_type=AzEl\ndone\nRPRT 0\n"));
-
     window.parkingSet = false;
-    QCOMPARE(rotctld::answer(rotctld::parseLine("K"), window.rotator()), QByteArray("RPRT -11\n"));
-    QCOMPARE(rotctld::answer(rotctld::parseLine("\\park"), window.rotator()), QByteArray("RPRT -11\n"));
+    bool quit = false;
+    QCOMPARE(rotctld::answerLine("K", window.rotator(), &quit), QByteArray("RPRT -11\n"));
+    QCOMPARE(rotctld::answerLine("\\park", window.rotator(), &quit), QByteArray("RPRT -11\n"));
     QCOMPARE(window.parks, 2);
 }
 

@@ -124,6 +124,8 @@ void TestRotctldWiring::hamlibClient_data()
     QTest::newRow("stop") << "77" << -1 << QStringList{"S"} << QByteArray("S\r") << "77" << QByteArray();
     QTest::newRow("position is where the antenna was sent, not the box")
         << "123" << -1 << QStringList{"p"} << QByteArray() << "123" << QByteArray("77.00\n");
+    QTest::newRow("move left to the end stop, then stop") << "77" << -1 << QStringList{"M", "8", "0", "S"}
+                                                          << QByteArray("W000\rS\r") << "0" << QByteArray();
     QTest::newRow("park goes to the parking azimuth") << "77" << 200 << QStringList{"K"} << QByteArray("W200\r")
                                                       << "200" << QByteArray();
     QTest::newRow("park without parking moves nothing") << "77" << -1 << QStringList{"K"} << QByteArray() << "77"
@@ -174,6 +176,9 @@ void TestRotctldWiring::setPositionAnswersWhatHappened_data()
                                                     << QByteArray("RPRT 0\n");
     QTest::newRow("no device behind the port") << true << true << QByteArray("S\nP 123 0\n") << QByteArray("S\r")
                                                << QByteArray("RPRT 0\nRPRT -6\n");
+    QTest::newRow("moving right until the stop") << true << false << QByteArray("M 16 0 s\nS s\n")
+                                                 << QByteArray("W359\rS\r")
+                                                 << QByteArray("RPRT 0\nMOVING MOVING_AZ MOVING_RIGHT \nRPRT 0\n\n");
 }
 
 void TestRotctldWiring::setPositionAnswersWhatHappened()

@@ -3,6 +3,8 @@
 #include <QMainWindow>
 
 #include <memory>
+#include <optional>
+#include <utility>
 
 #include "rotator/driver_table.h"
 #include "rotator/host_drivers.h"
@@ -135,6 +137,9 @@ public:
     void createRotctldServer();
     // A client's P: carried out like MAN, with its result in Hamlib's terms.
     TrackResult rotctldTrack(int azimuth);
+    // A client's M: toward the end stop on that side of the selected interface, like MAN.
+    rotctld::Status rotctldMove(rotctld::Direction direction);
+    rotctld::Motion rotctldMotion() const;
     static rotctld::Status rotctldStatus(Outcome outcome);
     void MenuServerRotctldClick();
     // Listens on ROTCTLDPORT when ROTCTLD is on, else closes; a port that cannot be listened
@@ -190,6 +195,8 @@ public:
     ::DdeClientConv *DdeClientConv;
     ::DdeClientItem *DdeClientItem;
     RotctldServer *rotctldServer;
+    // A client's last M and the azimuth it went for, until a stop.
+    std::optional<std::pair<rotctld::Direction, int>> rotctldMoving;
     // The menu bar, in its order.
     QAction *MenuQuitter;
     QAction *MenuInit;

@@ -4,6 +4,7 @@
 
 #include <QAction>
 #include <QLineEdit>
+#include <QTimer>
 
 #include "app/settings.h"
 #include "platform/error.h"
@@ -30,7 +31,13 @@ void TForm1::createRotctldServer()
                 return false;
             platform::guarded([this] { park(); });
             return true;
-        }};
+        },
+        [this](rotctld::Direction direction) {
+            rotctld::Status status = rotctld::Status::IoError;
+            platform::guarded([&] { status = rotctldMove(direction); });
+            return status;
+        },
+        [this] { return rotctldMotion(); }};
     rotctldServer = new RotctldServer(std::move(rotator), this);
     connectItem(MenuServerRotctld, &TForm1::MenuServerRotctldClick);
 }
@@ -44,7 +51,7 @@ rotctld::Status TForm1::rotctldStatus(Outcome outcome)
     case Outcome::Merged:
         return rotctld::Status::Ok;
     case Outcome::Refused:
-        return rotctld::Status::Refused;
+        return rotctld::Status::NotAvailable;
     case Outcome::Unreachable:
     case Outcome::Failed:
         break;
@@ -59,6 +66,29 @@ TrackResult TForm1::rotctldTrack(int azimuth)
     const quint64 before = engine->carriedOut();
     UpDownAzi->setPosition(azimuth);
     return engine->carriedOut() != before ? engine->lastResult() : trackBoxAzimuth();
+}
+
+rotctld::Status TForm1::rotctldMove(rotctld::Direction direction)
+{
+    // The controller's range starts at its counter-clockwise end stop: north, or south with
+    // the half-turn.
+    const Settings &s = settings();
+    const int start = s.stopSide(s.ANT) == SouthStop ? 180 : 0;
+    const int end = (start + (direction == rotctld::Direction::Left ? 0 : 359)) % 360;
+    const Outcome outcome = rotctldTrack(end).outcome;
+    const rotctld::Status status = rotctldStatus(outcome);
+    if (status == rotctld::Status::Ok)
+        rotctldMoving.emplace(direction, end);
+    return status;
+}
+
+rotctld::Motion TForm1::rotctldMotion() const
+{
+    if (rotctldMoving && engine->lastSent() == rotctldMoving->second)
+        return rotctldMoving->first == rotctld::Direction::Left ? rotctld::Motion::TurningLeft
+                                                               : rotctld::Motion::TurningRight;
+    // Without a position read back, the antenna counts as turning while the lamp blinks.
+    return TimerTrackOK->isActive() ? rotctld::Motion::Turning : rotctld::Motion::Idle;
 }
 
 void TForm1::MenuServerRotctldClick()

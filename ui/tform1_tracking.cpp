@@ -113,6 +113,7 @@ void TForm1::EditAzimutChange()
 void TForm1::Stop_Track()
 {
     drivers.stopAll();
+    rotctldMoving.reset();
     TimerBlink->stop();
     TimerTrackOK->stop();
     showLamp(false);
