@@ -38,6 +38,9 @@ enum class Kind {
     MainWindow,
     AngleWindow,
     AngleWindowVisible,
+    LocatorWindow,
+    LocatorWindowVisible,
+    StationLocator,
     Angle,
     FavouriteAzimuth,
     FavouriteName,
@@ -194,6 +197,12 @@ constexpr Line lines[] = {
     flag("ROTCTLD", &Settings::ROTCTLD),
     integer("ROTCTLDPORT", Kind::RotctldPort, &Settings::ROTCTLDPORT),
     flag("ROTCTLDALL", &Settings::ROTCTLDALL),
+
+    // The station's locator and the locator window.
+    plain("MYLOCATOR", Kind::StationLocator),
+    integer("WLLEFT", Kind::LocatorWindow, &Settings::WLLEFT, measure(WindowMeasure::Left)),
+    integer("WLTOP", Kind::LocatorWindow, &Settings::WLTOP, measure(WindowMeasure::Top)),
+    integer("WLOC", Kind::LocatorWindowVisible, &Settings::WLOC),
 };
 
 // The settings dialog's limits for the N1MM Logger port and antenna.
@@ -376,13 +385,20 @@ bool apply(const Line &line, const QString &value, Settings &s, ConfigurationTar
         break;
     }
     case Kind::AngleWindow:
-    case Kind::AngleWindowVisible: {
+    case Kind::AngleWindowVisible:
+    case Kind::LocatorWindow:
+    case Kind::LocatorWindowVisible: {
         const auto n = integerValue(value);
         if (!n)
             return false;
         s.*line.integer = *n;
         break;
     }
+    case Kind::StationLocator:
+        if (!isStationLocator(value))
+            return false;
+        s.MYLOCATOR = canonicalLocator(value);
+        break;
     case Kind::Angle: {
         const auto n = integerValue(value);
         if (n && *n != 0) {
@@ -649,16 +665,23 @@ QByteArray configurationText(const Settings &s, const ConfigurationTarget &targe
         case Kind::MainWindow:
             add(key + QString::number(target.mainWindowMeasure(WindowMeasure(line.index))));
             break;
-        case Kind::AngleWindow: {
-            const QPoint position = target.angleWindowPosition();
+        case Kind::AngleWindow:
+        case Kind::LocatorWindow: {
+            const QPoint position = line.kind == Kind::AngleWindow ? target.angleWindowPosition()
+                                                                   : target.locatorWindowPosition();
             add(key + QString::number(WindowMeasure(line.index) == WindowMeasure::Left
                                           ? position.x()
                                           : position.y()));
             break;
         }
         case Kind::AngleWindowVisible:
-            if (target.angleWindowVisible())
+        case Kind::LocatorWindowVisible:
+            if (line.kind == Kind::AngleWindowVisible ? target.angleWindowVisible() : target.locatorWindowVisible())
                 add(key + u'1');
+            break;
+        case Kind::StationLocator:
+            if (!s.MYLOCATOR.isEmpty())
+                add(key + s.MYLOCATOR);
             break;
         case Kind::Angle:
             add(key + target.angleText());

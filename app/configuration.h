@@ -52,6 +52,8 @@ public:
     virtual int mainWindowMeasure(WindowMeasure measure) const = 0;
     virtual QPoint angleWindowPosition() const = 0;             // left and top
     virtual bool angleWindowVisible() const = 0;
+    virtual QPoint locatorWindowPosition() const = 0;           // left and top
+    virtual bool locatorWindowVisible() const = 0;
     virtual QString angleText() const = 0;                      // the angle window's entry
     // Whether the user picked the interface, or the LPT or COM port of an interface, during
     // this run. Until then the file keeps what it held, even when the start-up dropped it

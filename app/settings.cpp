@@ -1,6 +1,7 @@
 #include "app/settings.h"
 
 #include <utility>
+#include <QRegularExpression>
 
 namespace {
 const char *const keyWords[InterfaceCount] = {"POURSAT",  "FODTRACK", "EA4TX",     "GS232",
@@ -52,6 +53,18 @@ QString stopLetter(int side)
 int stopSideFromLetter(const QString &letter)
 {
     return letter == QLatin1String("N") ? NorthStop : SouthStop;
+}
+
+bool isStationLocator(const QString &text)
+{
+    static const QRegularExpression pattern(QStringLiteral("^[A-R]{2}[0-9]{2}([A-X]{2}([0-9]{2})?)?$"),
+                                            QRegularExpression::CaseInsensitiveOption);
+    return pattern.match(text).hasMatch();
+}
+
+QString canonicalLocator(const QString &text)
+{
+    return text.left(4).toUpper() + text.mid(4).toLower();
 }
 
 int Settings::stopSide(int rotatorInterface) const

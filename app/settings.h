@@ -45,6 +45,11 @@ int baudRate(int index);
 QString stopLetter(int side);
 // "N" is north; every other letter is south.
 int stopSideFromLetter(const QString &letter);
+// A locator as operators exchange them: 4, 6 or 8 characters (field, square, subsquare,
+// extended square), letters in either case.
+bool isStationLocator(const QString &text);
+// Its usual writing: the field in capitals, the subsquare in small letters ("JN18du").
+QString canonicalLocator(const QString &text);
 
 // A baud setting: its text as stored, with the table entry it designates (-1: none).
 struct BaudSetting {
@@ -100,6 +105,10 @@ struct Settings {
     bool ROTCTLD = false;
     int ROTCTLDPORT = 4533;
     bool ROTCTLDALL = false;
+    // The station's own locator (empty: not set), and the locator window's place and visibility.
+    QString MYLOCATOR;
+    int WLTOP = 0, WLLEFT = 0;
+    int WLOC = 0;
 
     // Runtime values.
     long double TargetAzimuth = 0;

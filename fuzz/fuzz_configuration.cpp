@@ -45,6 +45,8 @@ public:
     int mainWindowMeasure(WindowMeasure measure) const override { return mainWindow[int(measure)]; }
     QPoint angleWindowPosition() const override { return {s.WALEFT, s.WATOP}; }
     bool angleWindowVisible() const override { return s.WANGLE == 1; }
+    QPoint locatorWindowPosition() const override { return {s.WLLEFT, s.WLTOP}; }
+    bool locatorWindowVisible() const override { return s.WLOC == 1; }
     QString angleText() const override { return s.ANGLE; }
     bool userChangedInterface() const override { return false; }
     bool userChangedPort(int) const override { return false; }

@@ -104,6 +104,8 @@ public:
     int mainWindowMeasure(WindowMeasure measure) const override { return mainWindow[int(measure)]; }
     QPoint angleWindowPosition() const override { return {s.WALEFT, s.WATOP}; }
     bool angleWindowVisible() const override { return s.WANGLE == 1; }
+    QPoint locatorWindowPosition() const override { return {s.WLLEFT, s.WLTOP}; }
+    bool locatorWindowVisible() const override { return s.WLOC == 1; }
     QString angleText() const override { return s.ANGLE; }
     bool userChangedInterface() const override { return interfaceChanged; }
     bool userChangedPort(int rotatorInterface) const override { return portChanged[rotatorInterface]; }
@@ -211,6 +213,9 @@ const QHash<QString, Probe> &probes()
         };
         p["rotctld"] = [](const Settings &s, const RecordingTarget &, const QList<SkippedLine> &) {
             return QString("%1 %2 %3").arg(s.ROTCTLD ? "on" : "off").arg(s.ROTCTLDPORT).arg(s.ROTCTLDALL ? "all" : "local");
+        };
+        p["MYLOCATOR"] = [](const Settings &s, const RecordingTarget &, const QList<SkippedLine> &) {
+            return s.MYLOCATOR;
         };
         p["MOVENOW"] = [](const Settings &s, const RecordingTarget &, const QList<SkippedLine> &) {
             return s.MOVENOW;
@@ -422,6 +427,8 @@ void TestConfiguration::readerRules_data()
     row("ROTCTLDPORT 0 kept out", "ROTCTLDPORT=0", "rotctld", "off 4533 local");
     row("ROTCTLDPORT above 65535 reported", "ROTCTLDPORT=65536", "skipped", "1");
     row("ROTCTLDPORT not a number reported", "ROTCTLDPORT=abc", "skipped", "1");
+    row("MYLOCATOR in its usual writing", "MYLOCATOR=jn18DU", "MYLOCATOR", "JN18du");
+    row("MYLOCATOR that is no locator reported", "MYLOCATOR=JN18d\r\nMYLOCATOR=ZZ00", "skipped", "1,2");
 
     row("WLEFT moves the window", "WLEFT=100\r\nWTOP=-20\r\nWWIDTH=500\r\nWHEIGHT=60", "calls",
         "window Left 100; window Top -20; window Width 500; window Height 60");
@@ -473,7 +480,7 @@ void TestConfiguration::firstSaveWritesSampleLines()
 
     const QByteArray written = fileBytes(s.ConfigPath);
     QCOMPARE(written.left(firstStartSample.size()), firstStartSample);
-    QVERIFY(written.endsWith("FAV6TXT=Fav.6\r\nROTCTLDPORT=4533\r\n"));
+    QVERIFY(written.endsWith("FAV6TXT=Fav.6\r\nROTCTLDPORT=4533\r\nWLLEFT=0\r\nWLTOP=0\r\n"));
     QVERIFY(!QFile::exists(s.BackupPath));
     QVERIFY(!hasWriteBit(s.ConfigPath));
     QVERIFY(ui->messages.isEmpty());
@@ -535,6 +542,10 @@ void TestConfiguration::everyLineInOrder()
     s.ROTCTLD = true;
     s.ROTCTLDPORT = 4600;
     s.ROTCTLDALL = true;
+    s.MYLOCATOR = "FN31pr";
+    s.WLLEFT = 800;
+    s.WLTOP = 900;
+    s.WLOC = 1;
 
     const QByteArray expected = "[TORVANEL  V2.4.1DX]\r\n"
                                 "LANGUAGE=FRENCH\r\nAUTO=1\r\nSERVER=N1MM\r\nPORTN1MM=12041\r\n"
@@ -563,7 +574,8 @@ void TestConfiguration::everyLineInOrder()
                                 "FAV1AZ=10\r\nFAV1TXT=W\r\nFAV2AZ=20\r\nFAV2TXT=JA\r\n"
                                 "FAV3AZ=30\r\nFAV3TXT=VK\r\nFAV4AZ=40\r\nFAV4TXT=ZL\r\n"
                                 "FAV5AZ=50\r\nFAV5TXT=PY\r\nFAV6AZ=359\r\nFAV6TXT=KH6\r\n"
-                                "ROTCTLD=1\r\nROTCTLDPORT=4600\r\nROTCTLDALL=1\r\n";
+                                "ROTCTLD=1\r\nROTCTLDPORT=4600\r\nROTCTLDALL=1\r\n"
+                                "MYLOCATOR=FN31pr\r\nWLLEFT=800\r\nWLTOP=900\r\nWLOC=1\r\n";
     const QByteArray written = configurationText(s, target, StoredChoices());
     QCOMPARE(fileLines(written), fileLines(expected));
     QCOMPARE(written, expected);

@@ -8,6 +8,7 @@
 
 #include "app/settings.h"
 #include "platform/ui_services.h"
+#include "sources/locator.h"
 #include "support/pseudo_terminal.h"
 #include "ui/settings_dialog.h"
 #include "ui/tform1.h"
@@ -41,6 +42,7 @@ private slots:
     void keypadItemsFromEveryWindow();
     void keypadWithoutNumLockIsNavigation();
     void angleWindowIsTypedOver();
+    void locatorTurnsShortAndLongPath();
 
 private:
     // Starts the program with these lines in its file; its main window once it is active.
@@ -213,6 +215,31 @@ void TestDesktop::angleWindowIsTypedOver()
     desktop->click(client.topLeft() + QPoint(88 + 28, menuBar + 50 + 8));
     QCOMPARE_LINE("W045\r");
     end();
+}
+
+void TestDesktop::locatorTurnsShortAndLongPath()
+{
+    QVERIFY(start("MYLOCATOR=JN18du\r\n"));
+    const auto command = [](const char *other, bool longPath) {
+        const auto path = locator::path("JN18du", other);
+        const int azimuth = int(std::nearbyint(longPath ? path->longPathAzimuth : path->azimuth)) % 360;
+        return QByteArray("W") + QByteArray::number(azimuth).rightJustified(3, '0') + '\r';
+    };
+    // AUTO is off: Enter sends all the same.
+    desktop->key(XK_l, {XK_Control_L});
+    const Window window = desktop->waitForWindow([](const QString &title) { return title == u"Locator"; });
+    QVERIFY(window);
+    QTRY_COMPARE_WITH_TIMEOUT(desktop->activeWindow(), window, 10000);
+    desktop->type("fn31pr\n");
+    QCOMPARE_LINE(command("FN31pr", false));
+    desktop->key(XK_Return, {XK_Shift_L});
+    QCOMPARE_LINE(command("FN31pr", true));
+    // The entry stays selected for the next station; a letter out of its place is not typed.
+    desktop->type("pzm95\n");
+    QCOMPARE_LINE(command("PM95", false));
+    end();
+    QVERIFY(savedFile().contains("MYLOCATOR=JN18du\r\n"));
+    QVERIFY(savedFile().contains("WLOC=1\r\n"));
 }
 
 int main(int argc, char **argv)

@@ -62,6 +62,7 @@ private slots:
     void closingRefusesAMissingMovenow();
     void firstActivationFillsTheDialog();
     void opensAndStaysAtItsDesignSize();
+    void stationLocatorCheckedAsTyped();
 
 private:
     // Selects an interface with its port item COMn (the port test runs).
@@ -634,6 +635,30 @@ void TestSettingsDialog::closingParkingAndN1mm()
     }
 }
 
+void TestSettingsDialog::stationLocatorCheckedAsTyped()
+{
+    Settings &s = settings();
+    s.MYLOCATOR = QStringLiteral("FN31pr");
+    dialog->FormShow();
+    dialog->show();
+    QCOMPARE(dialog->EditMyLocator->text(), QStringLiteral("FN31pr"));
+    dialog->EditMyLocator->clear();
+    dialog->EditMyLocator->setFocus();
+    (*ui)->clear();
+    // A letter where a digit belongs is not typed.
+    QTest::keyClicks(dialog->EditMyLocator, QStringLiteral("jnx1"));
+    QCOMPARE(dialog->EditMyLocator->text(), QStringLiteral("jn1"));
+    QCOMPARE((*ui)->beeps, QList<Beep>{Beep::Default});
+    QVERIFY(dialog->LabelLocatorHint->isVisible());
+    // Half a locator is never stored.
+    QVERIFY(!dialog->FormClose());
+    QCOMPARE(s.MYLOCATOR, QStringLiteral("FN31pr"));
+    QTest::keyClicks(dialog->EditMyLocator, QStringLiteral("8DU"));
+    QVERIFY(!dialog->LabelLocatorHint->isVisible());
+    QVERIFY(dialog->FormClose());
+    QCOMPARE(s.MYLOCATOR, QStringLiteral("JN18du"));
+}
+
 void TestSettingsDialog::closingSurvivesABindFailure()
 {
     connect(dialog, &TFormInit::moveN1mmListener, this,
@@ -704,7 +729,8 @@ void TestSettingsDialog::firstActivationFillsTheDialog()
 // more, so the dialog opens at that size and never grows by itself.
 void TestSettingsDialog::opensAndStaysAtItsDesignSize()
 {
-    const QSize design(426, 356);
+    // The design's size, with a row for the station's locator.
+    const QSize design(426, 380);
     window->FormActivate();
     dialog->show();
     QVERIFY(QTest::qWaitForWindowExposed(dialog));
@@ -713,7 +739,7 @@ void TestSettingsDialog::opensAndStaysAtItsDesignSize()
     QVERIFY2(minimum.width() <= design.width() && minimum.height() <= design.height(),
              qPrintable(QStringLiteral("minimum %1x%2").arg(minimum.width()).arg(minimum.height())));
     QVERIFY(opened.width() >= design.width() && opened.width() <= 440);
-    QVERIFY(opened.height() >= design.height() && opened.height() <= 370);
+    QVERIFY(opened.height() >= design.height() && opened.height() <= 394);
     selectInterface(TrakBox, QStringLiteral("COM5"));
     QCOMPARE(dialog->size(), opened);
     for (QAction *language : {window->MenuFrancais, window->MenuEnglish}) {

@@ -9,6 +9,7 @@
 #include "platform/serial_names.h"
 #include "rotator/serial_protocols.h"
 #include "sources/angle_window.h"
+#include "sources/locator_window.h"
 #include "ui/settings_dialog.h"
 #include "ui/tform1.h"
 #include "ui/window_placement.h"
@@ -174,6 +175,16 @@ QPoint MainWindowConfiguration::angleWindowPosition() const
 bool MainWindowConfiguration::angleWindowVisible() const
 {
     return window->FormAngle && window->FormAngle->isVisible();
+}
+
+QPoint MainWindowConfiguration::locatorWindowPosition() const
+{
+    return window->FormLocator ? window->FormLocator->pos() : QPoint();
+}
+
+bool MainWindowConfiguration::locatorWindowVisible() const
+{
+    return window->FormLocator && window->FormLocator->isVisible();
 }
 
 QString MainWindowConfiguration::angleText() const

@@ -41,6 +41,8 @@ public:
     int mainWindowMeasure(configuration::WindowMeasure measure) const override;
     QPoint angleWindowPosition() const override;
     bool angleWindowVisible() const override;
+    QPoint locatorWindowPosition() const override;
+    bool locatorWindowVisible() const override;
     QString angleText() const override;
     bool userChangedInterface() const override;
     bool userChangedPort(int rotatorInterface) const override;

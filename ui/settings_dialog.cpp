@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QRegularExpressionValidator>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSpinBox>
@@ -19,6 +20,7 @@
 #include <QVBoxLayout>
 
 #include "app/configuration.h"
+#include "app/settings.h"
 #include "platform/error.h"
 #include "platform/programs.h"
 #include "platform/ui_services.h"
@@ -134,6 +136,21 @@ TFormInit::TFormInit(TForm1 *mainWindow) : QWidget(mainWindow, Qt::Window), form
     EditPortRotctld->setObjectName(QStringLiteral("EditPortRotctld"));
     CheckBoxRotctldAll = new QCheckBox;
     CheckBoxRotctldAll->setObjectName(QStringLiteral("CheckBoxRotctldAll"));
+    LabelMyLocator = new QLabel;
+    EditMyLocator = new QLineEdit;
+    EditMyLocator->setObjectName(QStringLiteral("EditMyLocator"));
+    // What can still become a locator, and nothing else, can be typed.
+    EditMyLocator->setValidator(new QRegularExpressionValidator(
+        QRegularExpression(QStringLiteral("[A-Ra-r]{2}[0-9]{2}([A-Xa-x]{2}([0-9]{2})?)?")), EditMyLocator));
+    LabelLocatorHint = new QLabel;
+    LabelLocatorHint->setObjectName(QStringLiteral("LabelLocatorHint"));
+    LabelLocatorHint->setStyleSheet(QStringLiteral("color: red;"));
+    LabelLocatorHint->hide();
+    connect(EditMyLocator, &QLineEdit::inputRejected, this, [this] { refuseLocator(); });
+    connect(EditMyLocator, &QLineEdit::textEdited, this, [this] {
+        if (isStationLocator(EditMyLocator->text()))
+            LabelLocatorHint->hide();
+    });
     auto *n1mm = new QGridLayout(GroupBoxN1MM);
     tightLayout(n1mm, 2);
     n1mm->setHorizontalSpacing(4);
@@ -144,6 +161,9 @@ TFormInit::TFormInit(TForm1 *mainWindow) : QWidget(mainWindow, Qt::Window), form
     n1mm->addWidget(LabelPortRotctld, 1, 0);
     n1mm->addWidget(EditPortRotctld, 1, 1);
     n1mm->addWidget(CheckBoxRotctldAll, 1, 3, 1, 2);
+    n1mm->addWidget(LabelMyLocator, 2, 0);
+    n1mm->addWidget(EditMyLocator, 2, 1);
+    n1mm->addWidget(LabelLocatorHint, 2, 3, 1, 2);
     n1mm->setColumnMinimumWidth(2, 8);
     CheckBoxEnvoiCommande = new QCheckBox(this);
     CheckBoxEnvoiCommande->setObjectName(QStringLiteral("CheckBoxEnvoiCommande"));
@@ -166,7 +186,8 @@ TFormInit::TFormInit(TForm1 *mainWindow) : QWidget(mainWindow, Qt::Window), form
     connect(CheckBoxEnvoiCommande, &QCheckBox::toggled, this, [this] { CheckBoxEnvoiCommandeClick(); });
 
     move(120, 177);
-    resize(426, 356);
+    // The design's 356 pixels, and a row for the station's locator.
+    resize(426, 380);
 }
 
 void TFormInit::addHandler(const char *name, std::function<void()> handler)
@@ -276,6 +297,8 @@ void TFormInit::FormShow()
     CheckBoxEnvoiCommande->setChecked(s.JINGLE);
     EditPortRotctld->setText(QString::number(s.ROTCTLDPORT));
     CheckBoxRotctldAll->setChecked(s.ROTCTLDALL);
+    EditMyLocator->setText(s.MYLOCATOR);
+    LabelLocatorHint->hide();
     if (form1->MenuEnglish->isChecked())
         setLanguageTexts(languages::Language::English);
     if (form1->MenuFrancais->isChecked())
@@ -432,8 +455,14 @@ bool TFormInit::FormClose()
         platform::ui().message(platform::MessageKind::Warning, rotctldPortMessage);
         return false;
     }
+    const QString myLocator = EditMyLocator->text();
+    if (!myLocator.isEmpty() && !isStationLocator(myLocator)) {
+        refuseLocator();
+        return false;
+    }
     s.ROTCTLDPORT = rotctldPort;
     s.ROTCTLDALL = CheckBoxRotctldAll->isChecked();
+    s.MYLOCATOR = myLocator.isEmpty() ? QString() : canonicalLocator(myLocator);
 
     s.N1mmPort = quint16(port);
     s.N1mmAntenna = quint16(antenna);
@@ -444,6 +473,13 @@ bool TFormInit::FormClose()
     platform::guarded([&] { emit moveN1mmListener(listeningPort); });
     platform::guarded([this] { form1->moveRotctldServer(); });
     return true;
+}
+
+void TFormInit::refuseLocator()
+{
+    platform::ui().beep(platform::Beep::Default);
+    LabelLocatorHint->show();
+    EditMyLocator->setFocus();
 }
 
 void TFormInit::CheckBoxTKBHostClick()

@@ -62,6 +62,8 @@ public:
     // False when the close is refused and the dialog stays open.
     bool FormClose();
     void CheckBoxTKBHostClick();
+    // Beeps and shows the hint beside the station's locator.
+    void refuseLocator();
     void CheckBoxEnvoiCommandeClick();
 
     // Runs the handler of a page control by its name ("RadioGroupPortGSClick"); false when no
@@ -95,6 +97,10 @@ public:
     QLabel *LabelPortRotctld;
     QLineEdit *EditPortRotctld;
     QCheckBox *CheckBoxRotctldAll;
+    // The station's own locator, with the hint shown while what was typed is refused.
+    QLabel *LabelMyLocator;
+    QLineEdit *EditMyLocator;
+    QLabel *LabelLocatorHint;
 
     RadioGroup *RadioGroupHNVLPT, *RadioGroupFODLPT;
     RadioGroup *RadioGroupPortGS, *RadioGroupPortEasy, *RadioGroupPortTKB, *RadioGroupPortPro,

@@ -33,6 +33,8 @@ const Text arsvcom = {"If using ARSVCOM, choose GS232, the virtual COM port crea
 const Text jingle = {"Check to play an audio signal when a command is sent to rotator",
                      "Cocher pour jouer un son lorsque le rotor est commandé"};
 const Text rotctldAll = {"allow other computers", "autoriser d'autres ordinateurs"};
+const Text myLocator = {"My locator :", "Mon locator :"};
+const Text locatorHint = {"4, 6 or 8 characters: JN18du", "4, 6 ou 8 caractères : JN18du"};
 const Text rotctldPort = {"The rotctld port must be a whole number from 1 to 65535",
                           "Le port rotctld doit être un nombre entier de 1 à 65535"};
 
@@ -57,4 +59,6 @@ void TFormInit::setLanguageTexts(languages::Language language)
     CheckBoxEnvoiCommande->setText(jingle.in(language));
     CheckBoxRotctldAll->setText(rotctldAll.in(language));
     rotctldPortMessage = rotctldPort.in(language);
+    LabelMyLocator->setText(myLocator.in(language));
+    LabelLocatorHint->setText(locatorHint.in(language));
 }

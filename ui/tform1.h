@@ -27,6 +27,7 @@ class DdeClientItem;
 class UDPServer;
 class RotctldServer;
 class TFormAngle;
+class TFormLocator;
 class TFormInit;
 class TFormFav;
 class TFormInfo;
@@ -110,6 +111,7 @@ public:
     void MenuFavNumberClick(int favourite);
     void MenuFavClick();
     void MenuAngleClick();
+    void MenuLocatorClick();
     void MenuAideClick();
     void MenuAProposClick();
 
@@ -135,8 +137,9 @@ public:
 
     // The rotctld-compatible network server, on or off whatever azimuth server is chosen.
     void createRotctldServer();
-    // A client's P: carried out like MAN, with its result in Hamlib's terms.
-    TrackResult rotctldTrack(int azimuth);
+    // Shows the azimuth and sends it like MAN, whatever AUTO says, again after a stop for the
+    // same azimuth: a network client's P, the locator window's Enter.
+    TrackResult turnTo(int azimuth);
     // A client's M: toward the end stop on that side of the selected interface, like MAN.
     rotctld::Status rotctldMove(rotctld::Direction direction);
     rotctld::Motion rotctldMotion() const;
@@ -202,6 +205,7 @@ public:
     QAction *MenuInit;
     QAction *MenuFav;
     QAction *MenuAzimut;
+    QAction *MenuLocator;
     QMenu *MenuServer;
     QAction *MenuServerVelmundo;
     QAction *menuServerBeamDX;
@@ -230,6 +234,7 @@ public:
     TFormInfo *FormInfo = nullptr;
     TFormFav *FormFav = nullptr;
     TFormAngle *FormAngle = nullptr;
+    TFormLocator *FormLocator = nullptr;
     TFormInit *FormInit = nullptr;
 
 signals:

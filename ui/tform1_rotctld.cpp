@@ -20,7 +20,7 @@ void TForm1::createRotctldServer()
     rotctld::Rotator rotator{
         [this](int azimuth) {
             TrackResult result{Outcome::Failed, {}};
-            platform::guarded([&] { result = rotctldTrack(azimuth); });
+            platform::guarded([&] { result = turnTo(azimuth); });
             return rotctldStatus(result.outcome);
         },
         // Where the antenna was sent; before any command, what the display shows.
@@ -59,15 +59,6 @@ rotctld::Status TForm1::rotctldStatus(Outcome outcome)
     return rotctld::Status::IoError;
 }
 
-TrackResult TForm1::rotctldTrack(int azimuth)
-{
-    // The box shows the azimuth as for any source; a client asking to move means it, so the
-    // command goes out like MAN whatever AUTO says, again after a stop for the same azimuth.
-    const quint64 before = engine->carriedOut();
-    UpDownAzi->setPosition(azimuth);
-    return engine->carriedOut() != before ? engine->lastResult() : trackBoxAzimuth();
-}
-
 rotctld::Status TForm1::rotctldMove(rotctld::Direction direction)
 {
     // The controller's range starts at its counter-clockwise end stop: north, or south with
@@ -75,7 +66,7 @@ rotctld::Status TForm1::rotctldMove(rotctld::Direction direction)
     const Settings &s = settings();
     const int start = s.stopSide(s.ANT) == SouthStop ? 180 : 0;
     const int end = (start + (direction == rotctld::Direction::Left ? 0 : 359)) % 360;
-    const Outcome outcome = rotctldTrack(end).outcome;
+    const Outcome outcome = turnTo(end).outcome;
     const rotctld::Status status = rotctldStatus(outcome);
     if (status == rotctld::Status::Ok)
         rotctldMoving.emplace(direction, end);

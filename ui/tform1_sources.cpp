@@ -16,6 +16,7 @@
 #include "platform/ui_services.h"
 #include "sources/angle_window.h"
 #include "sources/favourites.h"
+#include "sources/locator_window.h"
 #include "ui/about.h"
 #include "ui/up_down.h"
 #include "ui/window_placement.h"
@@ -59,7 +60,7 @@ void bringForward(QWidget *window)
 
 // Brought on screen when it is shown, not when it is placed: a window that stays hidden keeps its
 // stored place in the file.
-void keepAngleWindowOnScreen(TFormAngle *window)
+void keepSmallWindowOnScreen(QWidget *window)
 {
     if (!window->isVisible())
         keepOnScreen(window, window->size());
@@ -74,6 +75,8 @@ void TForm1::createSmallWindows()
     FormFav = new TFormFav(this, [this] { return language() == languages::Language::French; });
     FormAngle = new TFormAngle(this, {[this](int azimuth) { UpDownAzi->setPosition(azimuth); },
                                       [this] { return autoOn(); }, [this] { ButtonTrackClick(); }});
+    FormLocator = new TFormLocator(this, {[] { return settings().MYLOCATOR; }, [this](int azimuth) { turnTo(azimuth); },
+                                          [this] { return language() == languages::Language::French; }});
 
     QPushButton *const buttons[] = {Button1, Button2, Button3, Button4, Button5, Button6};
     QAction *const items[] = {MenuFav1, MenuFav2, MenuFav3, MenuFav4, MenuFav5, MenuFav6};
@@ -85,6 +88,7 @@ void TForm1::createSmallWindows()
     connectItem(MenuFav, &TForm1::MenuFavClick);
     connectItem(MenuAzimut, &TForm1::MenuAngleClick);
     connectItem(MenuAngle, &TForm1::MenuAngleClick);
+    connectItem(MenuLocator, &TForm1::MenuLocatorClick);
     connectItem(MenuAide, &TForm1::MenuAideClick);
     connectItem(MenuAPropos, &TForm1::MenuAProposClick);
 
@@ -94,8 +98,16 @@ void TForm1::createSmallWindows()
     if (s.WALEFT != 0)
         FormAngle->move(boundedWindowMeasure(s.WALEFT), FormAngle->y());
     if (s.WANGLE == 1) {
-        keepAngleWindowOnScreen(FormAngle);
+        keepSmallWindowOnScreen(FormAngle);
         FormAngle->show();
+    }
+    if (s.WLTOP != 0)
+        FormLocator->move(FormLocator->x(), boundedWindowMeasure(s.WLTOP));
+    if (s.WLLEFT != 0)
+        FormLocator->move(boundedWindowMeasure(s.WLLEFT), FormLocator->y());
+    if (s.WLOC == 1) {
+        keepSmallWindowOnScreen(FormLocator);
+        FormLocator->show();
     }
 }
 
@@ -125,10 +137,18 @@ void TForm1::MenuFavClick()
 
 void TForm1::MenuAngleClick()
 {
-    keepAngleWindowOnScreen(FormAngle);
+    keepSmallWindowOnScreen(FormAngle);
     bringForward(FormAngle);
     FormAngle->EditAngle->setFocus();
     FormAngle->EditAngle->selectAll();
+}
+
+void TForm1::MenuLocatorClick()
+{
+    keepSmallWindowOnScreen(FormLocator);
+    bringForward(FormLocator);
+    FormLocator->EditLocator->setFocus();
+    FormLocator->EditLocator->selectAll();
 }
 
 void TForm1::MenuAideClick()

@@ -52,6 +52,15 @@ TrackResult TForm1::trackBoxAzimuth()
     return engine->track(EditAzimut->text());
 }
 
+TrackResult TForm1::turnTo(int azimuth)
+{
+    // Shown in the box as for any source; when that sent nothing (AUTO off, the same azimuth),
+    // the command goes out as MAN sends it.
+    const quint64 before = engine->carriedOut();
+    UpDownAzi->setPosition(azimuth);
+    return engine->carriedOut() != before ? engine->lastResult() : trackBoxAzimuth();
+}
+
 void TForm1::showTrackResult(const TrackResult &result)
 {
     Settings &s = settings();

@@ -1,0 +1,120 @@
+#include "sources/locator_window.h"
+
+#include <cmath>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QRegularExpressionValidator>
+
+#include "app/settings.h"
+#include "platform/error.h"
+#include "platform/ui_services.h"
+#include "sources/locator.h"
+
+namespace {
+
+// Whole degrees 0..359 of a bearing that may read 360.
+int wholeDegrees(double bearing)
+{
+    return int(std::nearbyint(bearing)) % 360;
+}
+
+} // namespace
+
+TFormLocator::TFormLocator(QWidget *parent, BeamInput mainWindow)
+    : QWidget(parent, Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint
+                          | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
+      mainWindow(std::move(mainWindow))
+{
+    setObjectName(QStringLiteral("FormLocator"));
+    setWindowTitle(QStringLiteral("Locator"));
+    setFixedSize(200, 100);
+    move(485, 230);
+    EditLocator = new QLineEdit(this);
+    EditLocator->setObjectName(QStringLiteral("EditLocator"));
+    EditLocator->setGeometry(8, 8, 184, 40);
+    EditLocator->setFont(QFont(QStringLiteral("Arial"), 20, QFont::Bold));
+    // Only what can still become a locator can be typed.
+    EditLocator->setValidator(new QRegularExpressionValidator(
+        QRegularExpression(QStringLiteral("[A-Ra-r]{2}[0-9]{2}([A-Xa-x]{2}([0-9]{2})?)?")), EditLocator));
+    EditLocator->installEventFilter(this);
+    LabelPaths = new QLabel(this);
+    LabelPaths->setObjectName(QStringLiteral("LabelPaths"));
+    LabelPaths->setGeometry(8, 52, 184, 40);
+    LabelPaths->setWordWrap(true);
+    connect(EditLocator, &QLineEdit::textChanged, this, [this] { EditLocatorChange(); });
+    connect(EditLocator, &QLineEdit::inputRejected, this, [] { platform::ui().beep(platform::Beep::Default); });
+}
+
+bool TFormLocator::eventFilter(QObject *watched, QEvent *event)
+{
+    // Typed over whichever way the window came forward, as the angle window is.
+    if (watched == EditLocator && event->type() == QEvent::FocusIn
+        && static_cast<QFocusEvent *>(event)->reason() == Qt::ActiveWindowFocusReason)
+        EditLocator->selectAll();
+    if (watched == EditLocator && event->type() == QEvent::KeyPress) {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        bool taken = false;
+        platform::guarded([&] { taken = EditLocatorKeyDown(key->key(), key->modifiers()); });
+        return taken;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void TFormLocator::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    // The station's locator may have been set since the last time.
+    EditLocatorChange();
+    EditLocator->selectAll();
+}
+
+std::optional<int> TFormLocator::azimuth(bool longPath) const
+{
+    const QString station = mainWindow.stationLocator();
+    const QString other = EditLocator->text();
+    if (!isStationLocator(station) || !isStationLocator(other))
+        return std::nullopt;
+    const auto path = locator::path(station.toLatin1(), other.toLatin1());
+    if (!path)
+        return std::nullopt;
+    return wholeDegrees(longPath ? path->longPathAzimuth : path->azimuth);
+}
+
+void TFormLocator::EditLocatorChange()
+{
+    const bool french = mainWindow.french();
+    const QString station = mainWindow.stationLocator();
+    if (!isStationLocator(station)) {
+        LabelPaths->setText(french ? QStringLiteral("Indiquez votre locator dans Init (Ctrl+I)")
+                                   : QStringLiteral("Set your own locator in Init (Ctrl+I)"));
+        return;
+    }
+    const QString other = EditLocator->text();
+    const auto path = isStationLocator(other) ? locator::path(station.toLatin1(), other.toLatin1())
+                                                       : std::nullopt;
+    if (!path) {
+        LabelPaths->setText(french ? QStringLiteral("Locator du correspondant") : QStringLiteral("The other station's locator"));
+        return;
+    }
+    LabelPaths->setText(QStringLiteral("SP %1°   LP %2°\n%3 km")
+                            .arg(wholeDegrees(path->azimuth))
+                            .arg(wholeDegrees(path->longPathAzimuth))
+                            .arg(QLocale().toString(path->distance, 'f', 1)));
+}
+
+bool TFormLocator::EditLocatorKeyDown(int key, Qt::KeyboardModifiers modifiers)
+{
+    if (key != Qt::Key_Return && key != Qt::Key_Enter)
+        return false;
+    const std::optional<int> wanted = azimuth(modifiers.testFlag(Qt::ShiftModifier));
+    // Ready for the next station before the command's pause, during which the operator may
+    // already be typing it.
+    EditLocator->selectAll();
+    if (wanted)
+        mainWindow.turnTo(*wanted);
+    else
+        platform::ui().beep(platform::Beep::Default);
+    return true;
+}

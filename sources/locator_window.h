@@ -1,0 +1,42 @@
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <QWidget>
+
+class QLabel;
+class QLineEdit;
+
+// What the locator window needs of the main window.
+struct BeamInput {
+    std::function<QString()> stationLocator; // MYLOCATOR; empty while it is not set
+    std::function<void(int)> turnTo;          // sends the azimuth like MAN
+    std::function<bool()> french;
+};
+
+// The small floating window where the operator types the other station's locator and turns the
+// antenna to the short path (Enter) or the long path (Shift+Enter).
+class TFormLocator : public QWidget
+{
+    Q_OBJECT
+public:
+    TFormLocator(QWidget *parent, BeamInput mainWindow);
+
+    // Shows both paths and the distance as soon as the entry reads as a locator.
+    void EditLocatorChange();
+    // True when the key was taken from the entry.
+    bool EditLocatorKeyDown(int key, Qt::KeyboardModifiers modifiers);
+
+    QLineEdit *EditLocator;
+    QLabel *LabelPaths;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+
+private:
+    // The short- or long-path azimuth of the entry, none when it cannot be worked out.
+    std::optional<int> azimuth(bool longPath) const;
+
+    BeamInput mainWindow;
+};
