@@ -2,6 +2,7 @@
 
 #include "sources/rotctld_protocol.h"
 
+#include <functional>
 #include <QObject>
 #include <QTcpServer>
 
@@ -15,7 +16,7 @@ class RotctldServer : public QObject
 public:
     // A longer line closes its connection: no client of this protocol needs one.
     static constexpr qsizetype MaxLineLength = 1024;
-    // Answers a client has left unread before its connection is closed.
+    // While more of its answers than this wait to be sent, a client's lines are not read.
     static constexpr qint64 MaxUnreadOutput = 64 * 1024;
     // Connections beyond this many are closed as soon as they arrive.
     static constexpr int MaxConnections = 128;
@@ -36,8 +37,21 @@ public:
 private:
     class Connection;
 
-    void acceptConnections();
+    // Hands each accepted socket over as a bare descriptor. A QTcpSocket closes itself, answers
+    // unsent, as soon as its client has finished sending, and such a client (nc -N, a script
+    // shutting its side) is owed its answers.
+    class Listener : public QTcpServer
+    {
+    public:
+        std::function<void(qintptr)> accepted;
 
-    QTcpServer server;
+    protected:
+        void incomingConnection(qintptr descriptor) override { accepted(descriptor); }
+    };
+
+    void accept(int descriptor);
+    QList<Connection *> connections() const;
+
+    Listener server;
     rotctld::Rotator rotator;
 };

@@ -10,6 +10,12 @@
 #include <QTcpSocket>
 #include <QTest>
 
+#include <cerrno>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 namespace {
 
 // Stands in for the main window: records what the clients asked for.
@@ -76,6 +82,50 @@ struct Client {
     }
 };
 
+// A bare POSIX client, for what QTcpSocket cannot do: go on receiving once it has shut its sending
+// side. Its small segments and receive window keep the server's kernel buffers small, so that a few
+// hundred kilobytes of answers back up at the server itself.
+struct RawClient {
+    int descriptor = ::socket(AF_INET, SOCK_STREAM, 0);
+    QByteArray received;
+
+    explicit RawClient(quint16 port)
+    {
+        const int window = 4096, segment = 536;
+        ::setsockopt(descriptor, SOL_SOCKET, SO_RCVBUF, &window, sizeof window);
+        ::setsockopt(descriptor, IPPROTO_TCP, TCP_MAXSEG, &segment, sizeof segment);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(port);
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        // The kernel completes a loopback connection without the server's event loop.
+        ::connect(descriptor, reinterpret_cast<const sockaddr *>(&address), sizeof address);
+    }
+    ~RawClient() { ::close(descriptor); }
+
+    bool sendAll(QByteArray text)
+    {
+        return QTest::qWaitFor([&] {
+            const ssize_t sent = ::send(descriptor, text.constData(), size_t(text.size()), MSG_DONTWAIT | MSG_NOSIGNAL);
+            if (sent > 0)
+                text.remove(0, sent);
+            return text.isEmpty();
+        }, 10000);
+    }
+
+    // Takes what has arrived; true once the server has closed (or the connection failed).
+    bool take()
+    {
+        char chunk[65536];
+        for (;;) {
+            const ssize_t size = ::recv(descriptor, chunk, sizeof chunk, MSG_DONTWAIT);
+            if (size <= 0)
+                return size == 0 || (errno != EAGAIN && errno != EWOULDBLOCK);
+            received.append(chunk, size);
+        }
+    }
+};
+
 } // namespace
 
 class TestRotctld : public QObject
@@ -95,6 +145,8 @@ private slots:
     void garbageAndHalfLines();
     void hundredConnections();
     void clientThatNeverReads();
+    void answeredInFull_data();
+    void answeredInFull();
     void clientVanishesDuringNestedWait();
     void portTaken();
     void otherComputersAllowed();
@@ -351,14 +403,51 @@ void TestRotctld::clientThatNeverReads()
     QVERIFY(deaf.connected() && other.connected());
     deaf.socket.setReadBufferSize(1);
 
-    // Each line's answer is ten times its length; the kernel buffers fill and the answers pile up.
+    // Each line's answer is ten times its length. Once the kernel buffers are full and the answers
+    // pile up, the server stops reading this client: a burst then no longer leaves it.
     const QByteArray burst = QByteArray("\\dump_state\n").repeated(4096);
-    for (int i = 0; i < 2000 && deaf.socket.state() == QAbstractSocket::ConnectedState; ++i) {
+    bool backedUp = false;
+    for (int i = 0; i < 1000 && !backedUp; ++i) {
         deaf.socket.write(burst);
-        QTest::qWait(1);
+        backedUp = !QTest::qWaitFor([&] { return deaf.socket.bytesToWrite() == 0; }, 1000);
     }
-    QVERIFY(deaf.closedByServer());
+    QVERIFY(backedUp);
+    QCOMPARE(deaf.socket.state(), QAbstractSocket::ConnectedState);
     QCOMPARE(other.exchange("p\n", 2), QByteArray("0.00\n0.00\n"));
+}
+
+void TestRotctld::answeredInFull_data()
+{
+    QTest::addColumn<QByteArray>("lines");
+    QTest::addColumn<bool>("halfClosed");
+    QTest::addColumn<QByteArray>("answers");
+
+    // Far more answers than the server keeps unsent, from lines all sent before the client reads.
+    FakeWindow window;
+    const QByteArray line = "+\\dump_state\n";
+    const QByteArray answer = rotctld::answer(rotctld::parseLine(line.chopped(1)), window.rotator());
+    QTest::newRow("batch") << line.repeated(2000) << false << answer.repeated(2000);
+    // printf 'P 55 0\n' | nc -N: the client shuts its sending side after its line.
+    QTest::newRow("half-closed") << QByteArray("P 55 0\n") << true << QByteArray("RPRT 0\n");
+    QTest::newRow("half-closed batch") << line.repeated(2000) << true << answer.repeated(2000);
+}
+
+void TestRotctld::answeredInFull()
+{
+    QFETCH(QByteArray, lines);
+    QFETCH(bool, halfClosed);
+    QFETCH(QByteArray, answers);
+
+    FakeWindow window;
+    RotctldServer server(window.rotator());
+    server.listen(0, false);
+    RawClient client(server.port());
+    QVERIFY(client.sendAll(lines));
+    if (halfClosed)
+        QCOMPARE(::shutdown(client.descriptor, SHUT_WR), 0);
+    // A half-closed client is closed by the server once it has all its answers.
+    QVERIFY(QTest::qWaitFor([&] { return client.take() == halfClosed && client.received.size() >= answers.size(); }, 10000));
+    QCOMPARE(client.received, answers);
 }
 
 void TestRotctld::clientVanishesDuringNestedWait()
