@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <optional>
 
 #include <QPointer>
@@ -21,8 +22,8 @@
 class RotctldServer::Connection : public QObject
 {
 public:
-    Connection(int descriptor, const rotctld::Rotator &rotator, QObject *parent)
-        : QObject(parent), descriptor(descriptor), rotator(rotator)
+    Connection(int descriptor, const QHostAddress &peer, const rotctld::Rotator &rotator, QObject *parent)
+        : QObject(parent), descriptor(descriptor), peer(peer), rotator(rotator)
     {
         // Each answer leaves as it is made: Nagle's algorithm would hold the second answer of a
         // batch until the client's delayed acknowledgement, tens of milliseconds later.
@@ -36,6 +37,9 @@ public:
     ~Connection() override { closeSocket(); }
 
     bool isOpen() const { return descriptor >= 0; }
+    bool isBusy() const { return busy; }
+    const QHostAddress &address() const { return peer; }
+    std::chrono::steady_clock::time_point lastReceived() const { return received; }
 
     // Closes the socket at once; the object goes once no command of it is being carried out.
     void drop()
@@ -116,6 +120,7 @@ private:
                 return std::nullopt;
             }
             pending.append(more, size);
+            received = std::chrono::steady_clock::now();
         }
     }
 
@@ -171,7 +176,9 @@ private:
     int descriptor;
     QSocketNotifier readable{descriptor, QSocketNotifier::Read};
     QSocketNotifier writable{descriptor, QSocketNotifier::Write};
+    const QHostAddress peer;
     const rotctld::Rotator &rotator;
+    std::chrono::steady_clock::time_point received = std::chrono::steady_clock::now();
     QByteArray pending;
     QByteArray unsent;
     bool busy = false;
@@ -217,9 +224,33 @@ int RotctldServer::connectionCount() const
 
 void RotctldServer::accept(int descriptor)
 {
-    if (connectionCount() >= MaxConnections) {
+    sockaddr_storage address{};
+    socklen_t length = sizeof address;
+    ::getpeername(descriptor, reinterpret_cast<sockaddr *>(&address), &length);
+    const QHostAddress peer(reinterpret_cast<const sockaddr *>(&address));
+    if (!makeRoom(peer)) {
         ::close(descriptor);
         return;
     }
-    new Connection(descriptor, rotator, this);
+    new Connection(descriptor, peer, rotator, this);
+}
+
+bool RotctldServer::makeRoom(const QHostAddress &peer)
+{
+    const QList<Connection *> all = connections();
+    QList<Connection *> crowd = all;
+    crowd.removeIf([&](const Connection *connection) { return connection->address() != peer; });
+    if (crowd.size() < MaxConnectionsPerAddress) {
+        if (all.size() < MaxConnections)
+            return true;
+        crowd = all;
+    }
+    crowd.removeIf([](const Connection *connection) { return connection->isBusy(); });
+    if (crowd.isEmpty())
+        return false;
+    const auto idlest = std::min_element(crowd.cbegin(), crowd.cend(), [](const Connection *a, const Connection *b) {
+        return a->lastReceived() < b->lastReceived();
+    });
+    (*idlest)->drop();
+    return true;
 }

@@ -3,12 +3,13 @@
 #include "sources/rotctld_protocol.h"
 
 #include <functional>
+#include <QHostAddress>
 #include <QObject>
 #include <QTcpServer>
 
 // A TCP server speaking rotctld's line protocol, so that Hamlib's NET rotator client, gpredict and
 // scripts can steer the antenna. Every connection is independent; all of it runs on the
-// user-interface thread.
+// user-interface thread. No client can lock the others out: a newcomer always gets in.
 class RotctldServer : public QObject
 {
     Q_OBJECT
@@ -18,8 +19,11 @@ public:
     static constexpr qsizetype MaxLineLength = 1024;
     // While more of its answers than this wait to be sent, a client's lines are not read.
     static constexpr qint64 MaxUnreadOutput = 64 * 1024;
-    // Connections beyond this many are closed as soon as they arrive.
+    // A newcomer beyond either limit closes the connection that has received nothing for the
+    // longest time (of the newcomer's address when that address is at its limit), so a new
+    // client always gets in, whatever connections another has left open.
     static constexpr int MaxConnections = 128;
+    static constexpr int MaxConnectionsPerAddress = 32;
 
     explicit RotctldServer(rotctld::Rotator rotator, QObject *parent = nullptr);
     ~RotctldServer() override;
@@ -50,6 +54,9 @@ private:
     };
 
     void accept(int descriptor);
+    // Closes the connection that makes room for a newcomer from peer; false when every candidate
+    // is carrying out a command.
+    bool makeRoom(const QHostAddress &peer);
     QList<Connection *> connections() const;
 
     Listener server;

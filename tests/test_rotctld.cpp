@@ -50,11 +50,22 @@ struct FakeWindow {
     }
 };
 
+// The loopback address 127.0.0.1 + host: the server tells clients apart by address.
+QHostAddress loopbackHost(int host)
+{
+    return QHostAddress(QHostAddress(QHostAddress::LocalHost).toIPv4Address() + quint32(host));
+}
+
 // A client on loopback that waits for whole answers.
 struct Client {
     QTcpSocket socket;
 
-    explicit Client(quint16 port, const QHostAddress &address = QHostAddress::LocalHost) { socket.connectToHost(address, port); }
+    explicit Client(quint16 port, const QHostAddress &address = QHostAddress::LocalHost, const QHostAddress &from = {})
+    {
+        if (!from.isNull())
+            socket.bind(from);
+        socket.connectToHost(address, port);
+    }
     // The server shares this thread: wait with the event loop running, never blocking it.
     bool connected()
     {
@@ -144,6 +155,8 @@ private slots:
     void overLongLineClosesOnlyItsConnection();
     void garbageAndHalfLines();
     void hundredConnections();
+    void crowdedHost_data();
+    void crowdedHost();
     void clientThatNeverReads();
     void answeredInFull_data();
     void answeredInFull();
@@ -372,9 +385,10 @@ void TestRotctld::hundredConnections()
     FakeWindow window;
     RotctldServer server(window.rotator());
     server.listen(0, false);
+    // From four hosts, each below its own cap.
     std::vector<std::unique_ptr<Client>> clients;
     for (int i = 0; i < 100; ++i)
-        clients.push_back(std::make_unique<Client>(server.port()));
+        clients.push_back(std::make_unique<Client>(server.port(), QHostAddress::LocalHost, loopbackHost(i % 4)));
     for (int i = 0; i < 100; ++i) {
         QVERIFY(clients[i]->connected());
         clients[i]->socket.write("P " + QByteArray::number(i) + " 0\n");
@@ -384,14 +398,77 @@ void TestRotctld::hundredConnections()
     QCOMPARE(window.requested.size(), 100);
     QCOMPARE(server.connectionCount(), 100);
 
-    // Beyond the limit a connection is refused; the others go on.
+    // Beyond the limit each newcomer gets in, and the client silent longest makes room.
     std::vector<std::unique_ptr<Client>> more;
-    for (int i = 0; i < RotctldServer::MaxConnections - 100 + 5; ++i)
-        more.push_back(std::make_unique<Client>(server.port()));
-    QVERIFY(more.back()->connected());
-    QVERIFY(more.back()->closedByServer());
+    for (int i = 0; i < RotctldServer::MaxConnections - 100 + 5; ++i) {
+        more.push_back(std::make_unique<Client>(server.port(), QHostAddress::LocalHost, loopbackHost(4 + i % 2)));
+        QVERIFY(more.back()->connected());
+    }
+    for (const auto &client : more)
+        QCOMPARE(client->exchange("S\n", 1), QByteArray("RPRT 0\n"));
+    for (int i = 0; i < 5; ++i)
+        QVERIFY(clients[i]->closedByServer());
     QCOMPARE(server.connectionCount(), RotctldServer::MaxConnections);
-    QCOMPARE(clients.front()->exchange("S\n", 1), QByteArray("RPRT 0\n"));
+    QCOMPARE(clients[5]->exchange("S\n", 1), QByteArray("RPRT 0\n"));
+}
+
+void TestRotctld::crowdedHost_data()
+{
+    // Source host of each connection in order of arrival; the connections that then send a line,
+    // in order; the one whose command is being carried out meanwhile (-1: none); the connection
+    // closed when a new client of host 0 comes.
+    QTest::addColumn<QList<int>>("hosts");
+    QTest::addColumn<QList<int>>("speaking");
+    QTest::addColumn<int>("busy");
+    QTest::addColumn<int>("evicted");
+
+    const QList<int> full(RotctldServer::MaxConnectionsPerAddress, 0);
+    QList<int> allButFirst;
+    for (int i = 1; i < full.size(); ++i)
+        allButFirst.append(i);
+    QTest::newRow("the one silent longest") << full << QList<int>{0} << -1 << 1;
+    QTest::newRow("of the crowded host only") << QList<int>{1} + full << QList<int>{1} << -1 << 2;
+    QTest::newRow("never one whose command runs") << full << allButFirst << 0 << 1;
+}
+
+void TestRotctld::crowdedHost()
+{
+    QFETCH(QList<int>, hosts);
+    QFETCH(QList<int>, speaking);
+    QFETCH(int, busy);
+    QFETCH(int, evicted);
+
+    FakeWindow window;
+    RotctldServer server(window.rotator());
+    server.listen(0, false);
+    std::vector<std::unique_ptr<Client>> clients;
+    for (const int host : hosts) {
+        clients.push_back(std::make_unique<Client>(server.port(), QHostAddress::LocalHost, loopbackHost(host)));
+        QVERIFY(clients.back()->connected());
+        QVERIFY(QTest::qWaitFor([&] { return server.connectionCount() == int(clients.size()); }, 5000));
+    }
+    const auto position = [&] { return QByteArray::number(window.azimuth) + ".00\n0.00\n"; };
+    std::unique_ptr<Client> newcomer;
+    const auto crowd = [&] {
+        for (const int i : speaking)
+            QCOMPARE(clients[i]->exchange("p\n", 2), position());
+        newcomer = std::make_unique<Client>(server.port());
+        QVERIFY(newcomer->connected());
+        QCOMPARE(newcomer->exchange("p\n", 2), position());
+    };
+    if (busy >= 0) {
+        window.during = [&] {
+            window.during = nullptr;
+            crowd();
+        };
+        clients[busy]->socket.write("P 10 0\n");
+        QVERIFY(QTest::qWaitFor([&] { return window.during == nullptr && window.depth == 0; }, 10000));
+        QCOMPARE(clients[busy]->exchange({}, 1), QByteArray("RPRT 0\n"));
+    } else {
+        crowd();
+    }
+    QVERIFY(clients[evicted]->closedByServer());
+    QCOMPARE(server.connectionCount(), int(hosts.size()));
 }
 
 void TestRotctld::clientThatNeverReads()
