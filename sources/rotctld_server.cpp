@@ -3,55 +3,72 @@
 #include "platform/error.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <chrono>
 #include <optional>
 
 #include <QPointer>
-#include <QTcpSocket>
+#include <QSocketNotifier>
 
-// One client. A rotator callback may run a nested event loop, during which more bytes and the
-// client's disconnection can arrive (Qt does not emit readyRead again meanwhile): the loop goes on
-// with whatever is buffered once the callback returns, and the connection is only deleted then.
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+// One client, on a bare socket so that a client that has finished sending still gets every answer
+// before the connection closes. A rotator callback may run a nested event loop, during which more
+// bytes and the client's disconnection can arrive: the loop goes on with whatever is buffered once
+// the callback returns, and the connection is only deleted then.
 class RotctldServer::Connection : public QObject
 {
 public:
-    Connection(QTcpSocket *client, const rotctld::Rotator &rotator, QObject *parent)
-        : QObject(parent), socket(client), rotator(rotator)
+    Connection(int descriptor, const QHostAddress &peer, const rotctld::Rotator &rotator, QObject *parent)
+        : QObject(parent), descriptor(descriptor), peer(peer), rotator(rotator)
     {
-        socket->setParent(this);
-        connect(socket, &QTcpSocket::readyRead, this, &Connection::readLines);
-        connect(socket, &QTcpSocket::disconnected, this, &Connection::finish);
+        // Each answer leaves as it is made: Nagle's algorithm would hold the second answer of a
+        // batch until the client's delayed acknowledgement, tens of milliseconds later.
+        const int noDelay = 1;
+        ::setsockopt(descriptor, IPPROTO_TCP, TCP_NODELAY, &noDelay, sizeof noDelay);
+        writable.setEnabled(false);
+        connect(&readable, &QSocketNotifier::activated, this, &Connection::readLines);
+        connect(&writable, &QSocketNotifier::activated, this, &Connection::sendMore);
     }
 
+    ~Connection() override { closeSocket(); }
+
+    bool isOpen() const { return descriptor >= 0; }
+    bool isBusy() const { return busy; }
+    const QHostAddress &address() const { return peer; }
+    std::chrono::steady_clock::time_point lastReceived() const { return received; }
+
+    // Closes the socket at once; the object goes once no command of it is being carried out.
     void drop()
     {
-        socket->abort();
-        finish();
+        closeSocket();
+        if (!busy)
+            deleteLater();
     }
 
 private:
-    // A nested loop may carry out deferred deletions (QTest::qWait does): the socket must not go
-    // while its own readyRead is still being emitted further up the stack.
-    void finish()
+    void closeSocket()
     {
-        if (busy)
-            finished = true;
-        else
-            deleteLater();
+        if (!isOpen())
+            return;
+        readable.setEnabled(false);
+        writable.setEnabled(false);
+        ::close(descriptor);
+        descriptor = -1;
     }
 
     void readLines()
     {
-        if (closing)
-            return;
         busy = true;
+        // Level-triggered: it would fire again and again in a nested loop.
+        readable.setEnabled(false);
         const QPointer<Connection> self(this);
-        // Lines that arrived before the client left are still carried out.
-        while (self && !closing) {
-            // A client that does not read its answers is not served further.
-            if (socket->bytesToWrite() > MaxUnreadOutput) {
-                socket->abort();
-                break;
-            }
+        // A client that leaves its answers unread is not read meanwhile: its answers stay whole
+        // and in order, and the client is served again once it takes them.
+        while (self && isOpen() && !closing && unsent.size() <= MaxUnreadOutput) {
             const std::optional<QByteArray> text = nextLine();
             if (!text)
                 break;
@@ -62,24 +79,22 @@ private:
             if (!self)
                 return;
             if (quit) {
-                socket->write(reply);
+                send(reply);
                 closing = true;
-                socket->disconnectFromHost();
                 break;
             }
-            if (socket->state() == QAbstractSocket::ConnectedState)
-                socket->write(reply);
+            send(reply);
         }
         if (!self)
             return;
         busy = false;
-        if (finished || socket->state() == QAbstractSocket::UnconnectedState)
-            deleteLater();
+        settle();
     }
 
     // The next line without its end: LF, CR or CR LF end a line, as Hamlib reads them (the empty
     // line between CR and LF is blank). Nothing while the line is incomplete; a line longer than
-    // the limit ends the connection.
+    // the limit ends the connection. Lines that arrived before the client left are still carried
+    // out.
     std::optional<QByteArray> nextLine()
     {
         for (;;) {
@@ -91,28 +106,91 @@ private:
                 return line;
             }
             if (pending.size() > MaxLineLength) {
-                socket->abort();
+                closeSocket();
                 return std::nullopt;
             }
-            const QByteArray more = socket->read(MaxLineLength + 1 - pending.size());
-            if (more.isEmpty())
+            char more[MaxLineLength + 1];
+            const ssize_t size = ::recv(descriptor, more, sizeof more - size_t(pending.size()), MSG_DONTWAIT);
+            if (size < 0 && errno == EINTR)
+                continue;
+            if (size < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
                 return std::nullopt;
-            pending += more;
+            if (size <= 0) {
+                // The client has sent all it will, or is gone.
+                closing = true;
+                return std::nullopt;
+            }
+            pending.append(more, size);
+            received = std::chrono::steady_clock::now();
         }
     }
 
-    QTcpSocket *socket;
+    void send(const QByteArray &reply)
+    {
+        if (!sendFailed)
+            unsent += reply;
+        flush();
+    }
+
+    // As much as the socket takes now; the write notifier brings the rest.
+    void flush()
+    {
+        while (isOpen() && !unsent.isEmpty()) {
+            const ssize_t size = ::send(descriptor, unsent.constData(), size_t(unsent.size()), MSG_DONTWAIT | MSG_NOSIGNAL);
+            if (size < 0 && errno == EINTR)
+                continue;
+            if (size < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+                break;
+            if (size < 0) {
+                // The client is gone; the lines it sent are still carried out.
+                sendFailed = true;
+                unsent.clear();
+                break;
+            }
+            unsent.remove(0, size);
+        }
+        if (isOpen())
+            writable.setEnabled(!unsent.isEmpty());
+    }
+
+    void sendMore()
+    {
+        flush();
+        if (busy)
+            return;
+        if (!closing && unsent.size() <= MaxUnreadOutput)
+            readLines();
+        else
+            settle();
+    }
+
+    // Once no command runs: closes the connection when the client will send no more and has every
+    // answer, otherwise reads on unless the client has too many answers to take first.
+    void settle()
+    {
+        if (!isOpen() || (closing && unsent.isEmpty()))
+            drop();
+        else
+            readable.setEnabled(!closing && unsent.size() <= MaxUnreadOutput);
+    }
+
+    int descriptor;
+    QSocketNotifier readable{descriptor, QSocketNotifier::Read};
+    QSocketNotifier writable{descriptor, QSocketNotifier::Write};
+    const QHostAddress peer;
     const rotctld::Rotator &rotator;
+    std::chrono::steady_clock::time_point received = std::chrono::steady_clock::now();
     QByteArray pending;
+    QByteArray unsent;
     bool busy = false;
     bool closing = false;
-    bool finished = false;
+    bool sendFailed = false;
 };
 
 RotctldServer::RotctldServer(rotctld::Rotator rotatorControl, QObject *parent)
     : QObject(parent), rotator(std::move(rotatorControl))
 {
-    connect(&server, &QTcpServer::newConnection, this, &RotctldServer::acceptConnections);
+    server.accepted = [this](qintptr descriptor) { accept(int(descriptor)); };
 }
 
 RotctldServer::~RotctldServer() = default;
@@ -129,23 +207,51 @@ void RotctldServer::listen(quint16 port, bool allowOtherComputers)
 void RotctldServer::close()
 {
     server.close();
-    for (Connection *connection : findChildren<Connection *>(Qt::FindDirectChildrenOnly))
+    for (Connection *connection : connections())
         connection->drop();
+}
+
+QList<RotctldServer::Connection *> RotctldServer::connections() const
+{
+    QList<Connection *> open = findChildren<Connection *>(Qt::FindDirectChildrenOnly);
+    open.removeIf([](const Connection *connection) { return !connection->isOpen(); });
+    return open;
 }
 
 int RotctldServer::connectionCount() const
 {
-    return int(findChildren<Connection *>(Qt::FindDirectChildrenOnly).size());
+    return int(connections().size());
 }
 
-void RotctldServer::acceptConnections()
+void RotctldServer::accept(int descriptor)
 {
-    while (QTcpSocket *socket = server.nextPendingConnection()) {
-        if (connectionCount() >= MaxConnections) {
-            socket->abort();
-            socket->deleteLater();
-            continue;
-        }
-        new Connection(socket, rotator, this);
+    sockaddr_storage address{};
+    socklen_t length = sizeof address;
+    ::getpeername(descriptor, reinterpret_cast<sockaddr *>(&address), &length);
+    const QHostAddress peer(reinterpret_cast<const sockaddr *>(&address));
+    if (!makeRoom(peer)) {
+        ::close(descriptor);
+        return;
     }
+    new Connection(descriptor, peer, rotator, this);
+}
+
+bool RotctldServer::makeRoom(const QHostAddress &peer)
+{
+    const QList<Connection *> all = connections();
+    QList<Connection *> crowd = all;
+    crowd.removeIf([&](const Connection *connection) { return connection->address() != peer; });
+    if (crowd.size() < MaxConnectionsPerAddress) {
+        if (all.size() < MaxConnections)
+            return true;
+        crowd = all;
+    }
+    crowd.removeIf([](const Connection *connection) { return connection->isBusy(); });
+    if (crowd.isEmpty())
+        return false;
+    const auto idlest = std::min_element(crowd.cbegin(), crowd.cend(), [](const Connection *a, const Connection *b) {
+        return a->lastReceived() < b->lastReceived();
+    });
+    (*idlest)->drop();
+    return true;
 }

@@ -2,12 +2,14 @@
 
 #include "sources/rotctld_protocol.h"
 
+#include <functional>
+#include <QHostAddress>
 #include <QObject>
 #include <QTcpServer>
 
 // A TCP server speaking rotctld's line protocol, so that Hamlib's NET rotator client, gpredict and
 // scripts can steer the antenna. Every connection is independent; all of it runs on the
-// user-interface thread.
+// user-interface thread. No client can lock the others out: a newcomer always gets in.
 class RotctldServer : public QObject
 {
     Q_OBJECT
@@ -15,10 +17,13 @@ class RotctldServer : public QObject
 public:
     // A longer line closes its connection: no client of this protocol needs one.
     static constexpr qsizetype MaxLineLength = 1024;
-    // Answers a client has left unread before its connection is closed.
+    // While more of its answers than this wait to be sent, a client's lines are not read.
     static constexpr qint64 MaxUnreadOutput = 64 * 1024;
-    // Connections beyond this many are closed as soon as they arrive.
+    // A newcomer beyond either limit closes the connection that has received nothing for the
+    // longest time (of the newcomer's address when that address is at its limit), so a new
+    // client always gets in, whatever connections another has left open.
     static constexpr int MaxConnections = 128;
+    static constexpr int MaxConnectionsPerAddress = 32;
 
     explicit RotctldServer(rotctld::Rotator rotator, QObject *parent = nullptr);
     ~RotctldServer() override;
@@ -36,8 +41,24 @@ public:
 private:
     class Connection;
 
-    void acceptConnections();
+    // Hands each accepted socket over as a bare descriptor. A QTcpSocket closes itself, answers
+    // unsent, as soon as its client has finished sending, and such a client (nc -N, a script
+    // shutting its side) is owed its answers.
+    class Listener : public QTcpServer
+    {
+    public:
+        std::function<void(qintptr)> accepted;
 
-    QTcpServer server;
+    protected:
+        void incomingConnection(qintptr descriptor) override { accepted(descriptor); }
+    };
+
+    void accept(int descriptor);
+    // Closes the connection that makes room for a newcomer from peer; false when every candidate
+    // is carrying out a command.
+    bool makeRoom(const QHostAddress &peer);
+    QList<Connection *> connections() const;
+
+    Listener server;
     rotctld::Rotator rotator;
 };

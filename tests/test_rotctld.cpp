@@ -14,6 +14,12 @@
 #include <QTcpSocket>
 #include <QTest>
 
+#include <cerrno>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 namespace {
 
 // Stands in for the main window: records what the clients asked for.
@@ -57,11 +63,22 @@ struct FakeWindow {
     }
 };
 
+// The loopback address 127.0.0.1 + host: the server tells clients apart by address.
+QHostAddress loopbackHost(int host)
+{
+    return QHostAddress(QHostAddress(QHostAddress::LocalHost).toIPv4Address() + quint32(host));
+}
+
 // A client on loopback that waits for whole answers.
 struct Client {
     QTcpSocket socket;
 
-    explicit Client(quint16 port, const QHostAddress &address = QHostAddress::LocalHost) { socket.connectToHost(address, port); }
+    explicit Client(quint16 port, const QHostAddress &address = QHostAddress::LocalHost, const QHostAddress &from = {})
+    {
+        if (!from.isNull())
+            socket.bind(from);
+        socket.connectToHost(address, port);
+    }
     // The server shares this thread: wait with the event loop running, never blocking it.
     bool connected()
     {
@@ -134,6 +151,50 @@ private:
     bool listening = false;
 };
 
+// A bare POSIX client, for what QTcpSocket cannot do: go on receiving once it has shut its sending
+// side. Its small segments and receive window keep the server's kernel buffers small, so that a few
+// hundred kilobytes of answers back up at the server itself.
+struct RawClient {
+    int descriptor = ::socket(AF_INET, SOCK_STREAM, 0);
+    QByteArray received;
+
+    explicit RawClient(quint16 port)
+    {
+        const int window = 4096, segment = 536;
+        ::setsockopt(descriptor, SOL_SOCKET, SO_RCVBUF, &window, sizeof window);
+        ::setsockopt(descriptor, IPPROTO_TCP, TCP_MAXSEG, &segment, sizeof segment);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(port);
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        // The kernel completes a loopback connection without the server's event loop.
+        ::connect(descriptor, reinterpret_cast<const sockaddr *>(&address), sizeof address);
+    }
+    ~RawClient() { ::close(descriptor); }
+
+    bool sendAll(QByteArray text)
+    {
+        return QTest::qWaitFor([&] {
+            const ssize_t sent = ::send(descriptor, text.constData(), size_t(text.size()), MSG_DONTWAIT | MSG_NOSIGNAL);
+            if (sent > 0)
+                text.remove(0, sent);
+            return text.isEmpty();
+        }, 10000);
+    }
+
+    // Takes what has arrived; true once the server has closed (or the connection failed).
+    bool take()
+    {
+        char chunk[65536];
+        for (;;) {
+            const ssize_t size = ::recv(descriptor, chunk, sizeof chunk, MSG_DONTWAIT);
+            if (size <= 0)
+                return size == 0 || (errno != EAGAIN && errno != EWOULDBLOCK);
+            received.append(chunk, size);
+        }
+    }
+};
+
 } // namespace
 
 class TestRotctld : public QObject
@@ -153,7 +214,11 @@ private slots:
     void overLongLineClosesOnlyItsConnection();
     void garbageAndHalfLines();
     void hundredConnections();
+    void crowdedHost_data();
+    void crowdedHost();
     void clientThatNeverReads();
+    void answeredInFull_data();
+    void answeredInFull();
     void clientVanishesDuringNestedWait();
     void portTaken();
     void otherComputersAllowed();
@@ -444,9 +509,10 @@ void TestRotctld::hundredConnections()
     FakeWindow window;
     RotctldServer server(window.rotator());
     server.listen(0, false);
+    // From four hosts, each below its own cap.
     std::vector<std::unique_ptr<Client>> clients;
     for (int i = 0; i < 100; ++i)
-        clients.push_back(std::make_unique<Client>(server.port()));
+        clients.push_back(std::make_unique<Client>(server.port(), QHostAddress::LocalHost, loopbackHost(i % 4)));
     for (int i = 0; i < 100; ++i) {
         QVERIFY(clients[i]->connected());
         clients[i]->socket.write("P " + QByteArray::number(i) + " 0\n");
@@ -456,14 +522,77 @@ void TestRotctld::hundredConnections()
     QCOMPARE(window.requested.size(), 100);
     QCOMPARE(server.connectionCount(), 100);
 
-    // Beyond the limit a connection is refused; the others go on.
+    // Beyond the limit each newcomer gets in, and the client silent longest makes room.
     std::vector<std::unique_ptr<Client>> more;
-    for (int i = 0; i < RotctldServer::MaxConnections - 100 + 5; ++i)
-        more.push_back(std::make_unique<Client>(server.port()));
-    QVERIFY(more.back()->connected());
-    QVERIFY(more.back()->closedByServer());
+    for (int i = 0; i < RotctldServer::MaxConnections - 100 + 5; ++i) {
+        more.push_back(std::make_unique<Client>(server.port(), QHostAddress::LocalHost, loopbackHost(4 + i % 2)));
+        QVERIFY(more.back()->connected());
+    }
+    for (const auto &client : more)
+        QCOMPARE(client->exchange("S\n", 1), QByteArray("RPRT 0\n"));
+    for (int i = 0; i < 5; ++i)
+        QVERIFY(clients[i]->closedByServer());
     QCOMPARE(server.connectionCount(), RotctldServer::MaxConnections);
-    QCOMPARE(clients.front()->exchange("S\n", 1), QByteArray("RPRT 0\n"));
+    QCOMPARE(clients[5]->exchange("S\n", 1), QByteArray("RPRT 0\n"));
+}
+
+void TestRotctld::crowdedHost_data()
+{
+    // Source host of each connection in order of arrival; the connections that then send a line,
+    // in order; the one whose command is being carried out meanwhile (-1: none); the connection
+    // closed when a new client of host 0 comes.
+    QTest::addColumn<QList<int>>("hosts");
+    QTest::addColumn<QList<int>>("speaking");
+    QTest::addColumn<int>("busy");
+    QTest::addColumn<int>("evicted");
+
+    const QList<int> full(RotctldServer::MaxConnectionsPerAddress, 0);
+    QList<int> allButFirst;
+    for (int i = 1; i < full.size(); ++i)
+        allButFirst.append(i);
+    QTest::newRow("the one silent longest") << full << QList<int>{0} << -1 << 1;
+    QTest::newRow("of the crowded host only") << QList<int>{1} + full << QList<int>{1} << -1 << 2;
+    QTest::newRow("never one whose command runs") << full << allButFirst << 0 << 1;
+}
+
+void TestRotctld::crowdedHost()
+{
+    QFETCH(QList<int>, hosts);
+    QFETCH(QList<int>, speaking);
+    QFETCH(int, busy);
+    QFETCH(int, evicted);
+
+    FakeWindow window;
+    RotctldServer server(window.rotator());
+    server.listen(0, false);
+    std::vector<std::unique_ptr<Client>> clients;
+    for (const int host : hosts) {
+        clients.push_back(std::make_unique<Client>(server.port(), QHostAddress::LocalHost, loopbackHost(host)));
+        QVERIFY(clients.back()->connected());
+        QVERIFY(QTest::qWaitFor([&] { return server.connectionCount() == int(clients.size()); }, 5000));
+    }
+    const auto position = [&] { return QByteArray::number(window.azimuth) + ".00\n0.00\n"; };
+    std::unique_ptr<Client> newcomer;
+    const auto crowd = [&] {
+        for (const int i : speaking)
+            QCOMPARE(clients[i]->exchange("p\n", 2), position());
+        newcomer = std::make_unique<Client>(server.port());
+        QVERIFY(newcomer->connected());
+        QCOMPARE(newcomer->exchange("p\n", 2), position());
+    };
+    if (busy >= 0) {
+        window.during = [&] {
+            window.during = nullptr;
+            crowd();
+        };
+        clients[busy]->socket.write("P 10 0\n");
+        QVERIFY(QTest::qWaitFor([&] { return window.during == nullptr && window.depth == 0; }, 10000));
+        QCOMPARE(clients[busy]->exchange({}, 1), QByteArray("RPRT 0\n"));
+    } else {
+        crowd();
+    }
+    QVERIFY(clients[evicted]->closedByServer());
+    QCOMPARE(server.connectionCount(), int(hosts.size()));
 }
 
 void TestRotctld::clientThatNeverReads()
@@ -475,14 +604,52 @@ void TestRotctld::clientThatNeverReads()
     QVERIFY(deaf.connected() && other.connected());
     deaf.socket.setReadBufferSize(1);
 
-    // Each line's answer is ten times its length; the kernel buffers fill and the answers pile up.
+    // Each line's answer is ten times its length. Once the kernel buffers are full and the answers
+    // pile up, the server stops reading this client: a burst then no longer leaves it.
     const QByteArray burst = QByteArray("\\dump_state\n").repeated(4096);
-    for (int i = 0; i < 2000 && deaf.socket.state() == QAbstractSocket::ConnectedState; ++i) {
+    bool backedUp = false;
+    for (int i = 0; i < 1000 && !backedUp; ++i) {
         deaf.socket.write(burst);
-        QTest::qWait(1);
+        backedUp = !QTest::qWaitFor([&] { return deaf.socket.bytesToWrite() == 0; }, 1000);
     }
-    QVERIFY(deaf.closedByServer());
+    QVERIFY(backedUp);
+    QCOMPARE(deaf.socket.state(), QAbstractSocket::ConnectedState);
     QCOMPARE(other.exchange("p\n", 2), QByteArray("0.00\n0.00\n"));
+}
+
+void TestRotctld::answeredInFull_data()
+{
+    QTest::addColumn<QByteArray>("lines");
+    QTest::addColumn<bool>("halfClosed");
+    QTest::addColumn<QByteArray>("answers");
+
+    // Far more answers than the server keeps unsent, from lines all sent before the client reads.
+    FakeWindow window;
+    const QByteArray line = "+\\dump_state\n";
+    bool quit = false;
+    const QByteArray answer = rotctld::answerLine(line.chopped(1), window.rotator(), &quit);
+    QTest::newRow("batch") << line.repeated(2000) << false << answer.repeated(2000);
+    // printf 'P 55 0\n' | nc -N: the client shuts its sending side after its line.
+    QTest::newRow("half-closed") << QByteArray("P 55 0\n") << true << QByteArray("RPRT 0\n");
+    QTest::newRow("half-closed batch") << line.repeated(2000) << true << answer.repeated(2000);
+}
+
+void TestRotctld::answeredInFull()
+{
+    QFETCH(QByteArray, lines);
+    QFETCH(bool, halfClosed);
+    QFETCH(QByteArray, answers);
+
+    FakeWindow window;
+    RotctldServer server(window.rotator());
+    server.listen(0, false);
+    RawClient client(server.port());
+    QVERIFY(client.sendAll(lines));
+    if (halfClosed)
+        QCOMPARE(::shutdown(client.descriptor, SHUT_WR), 0);
+    // A half-closed client is closed by the server once it has all its answers.
+    QVERIFY(QTest::qWaitFor([&] { return client.take() == halfClosed && client.received.size() >= answers.size(); }, 10000));
+    QCOMPARE(client.received, answers);
 }
 
 void TestRotctld::clientVanishesDuringNestedWait()
