@@ -66,6 +66,20 @@ void keepSmallWindowOnScreen(QWidget *window)
         keepOnScreen(window, window->size());
 }
 
+// Where the window was at the last exit, and open again if it was; 0 leaves it where it was
+// designed.
+void placeSmallWindow(QWidget *window, int left, int top, int visible)
+{
+    if (top != 0)
+        window->move(window->x(), boundedWindowMeasure(top));
+    if (left != 0)
+        window->move(boundedWindowMeasure(left), window->y());
+    if (visible == 1) {
+        keepSmallWindowOnScreen(window);
+        window->show();
+    }
+}
+
 } // namespace
 
 void TForm1::createSmallWindows()
@@ -92,23 +106,8 @@ void TForm1::createSmallWindows()
     connectItem(MenuAide, &TForm1::MenuAideClick);
     connectItem(MenuAPropos, &TForm1::MenuAProposClick);
 
-    // Where the angle window was at the last exit; 0 leaves it where it was designed.
-    if (s.WATOP != 0)
-        FormAngle->move(FormAngle->x(), boundedWindowMeasure(s.WATOP));
-    if (s.WALEFT != 0)
-        FormAngle->move(boundedWindowMeasure(s.WALEFT), FormAngle->y());
-    if (s.WANGLE == 1) {
-        keepSmallWindowOnScreen(FormAngle);
-        FormAngle->show();
-    }
-    if (s.WLTOP != 0)
-        FormLocator->move(FormLocator->x(), boundedWindowMeasure(s.WLTOP));
-    if (s.WLLEFT != 0)
-        FormLocator->move(boundedWindowMeasure(s.WLLEFT), FormLocator->y());
-    if (s.WLOC == 1) {
-        keepSmallWindowOnScreen(FormLocator);
-        FormLocator->show();
-    }
+    placeSmallWindow(FormAngle, s.WALEFT, s.WATOP, s.WANGLE);
+    placeSmallWindow(FormLocator, s.WLLEFT, s.WLTOP, s.WLOC);
 }
 
 void TForm1::FavouriteButtonMouseUp(int favourite, Qt::MouseButton button)
