@@ -3,7 +3,7 @@
 namespace {
 const char *const keyWords[InterfaceCount] = {"POURSAT",  "FODTRACK", "EA4TX",     "GS232",
                                               "EASYCOMM", "TRAKBOX",  "KCT",       "PROSISTEL",
-                                              "DCU1",     "M2ORION",  "EGIS"};
+                                              "DCU1",     "M2ORION",  "EGIS",      "HAMLIB"};
 }
 
 Settings &settings()

@@ -368,7 +368,7 @@ void TestRotctldWiring::configurationFile()
     window->close();
     QVERIFY(!window->rotctldServer->isListening());
     const QByteArray saved = fileBytes(s.ConfigPath);
-    QVERIFY2(saved.endsWith(QStringLiteral("FAV6TXT=Fav.6\r\nROTCTLD=1\r\nROTCTLDPORT=%1\r\nROTCTLDALL=1\r\n")
+    QVERIFY2(saved.contains(QStringLiteral("FAV6TXT=Fav.6\r\nROTCTLD=1\r\nROTCTLDPORT=%1\r\nROTCTLDALL=1\r\n[HAMLIB]\r\n")
                                 .arg(port)
                                 .toLatin1()),
              saved.constData());
@@ -378,7 +378,7 @@ void TestRotctldWiring::configurationFile()
     QVERIFY(!window->MenuServerRotctld->isChecked());
     s.ROTCTLDALL = false;
     const QByteArray text = configuration::configurationText(s, *window->configurationTarget, window->storedChoices);
-    QVERIFY(text.endsWith(QStringLiteral("FAV6TXT=Fav.6\r\nROTCTLDPORT=%1\r\n").arg(port).toLatin1()));
+    QVERIFY(text.contains(QStringLiteral("FAV6TXT=Fav.6\r\nROTCTLDPORT=%1\r\n[HAMLIB]\r\n").arg(port).toLatin1()));
     QVERIFY(station->recorder->messages.isEmpty());
 }
 

@@ -303,7 +303,7 @@ void TestSettingsDialog::valueFamiliesOnEveryMember()
             QVERIFY2(s.*page.offsetSetting == -7, name);
         }
     }
-    QCOMPARE(stopGroups, 9);
+    QCOMPARE(stopGroups, 10);
     // The KCT group shows its setting but stores nothing.
     dialog->RadioGroupKCTbutee->setItemIndex(SouthStop);
     QCOMPARE(s.STOP_KCT, int(NorthStop));
@@ -326,7 +326,8 @@ void TestSettingsDialog::baudListOnEveryMember()
 {
     for (const InterfacePage &page : interfacePages()) {
         QComboBox *list = page.baud.of(*dialog);
-        if (!list)
+        // Hamlib has no channel of its own: it takes the rate when it opens the port.
+        if (!list || page.rotator == Hamlib)
             continue;
         SerialChannel &channel = window->serial->channel(page.rotator);
         channel.setPortName(QStringLiteral("COM3"));

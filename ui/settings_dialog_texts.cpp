@@ -57,4 +57,5 @@ void TFormInit::setLanguageTexts(languages::Language language)
     CheckBoxEnvoiCommande->setText(jingle.in(language));
     CheckBoxRotctldAll->setText(rotctldAll.in(language));
     rotctldPortMessage = rotctldPort.in(language);
+    setHamlibTexts(language);
 }

@@ -23,7 +23,7 @@ void TForm1::createRotctldServer()
             return rotctldStatus(result.outcome);
         },
         // Where the antenna was sent; before any command, what the display shows.
-        [this] { return engine->lastSent().value_or(LCDAzi->Value().toInt()); },
+        [this] { return knownAzimuth(); },
         [this] { platform::guarded([this] { BitBtnStopClick(); }); },
         [this] {
             if (!parksAtExit())

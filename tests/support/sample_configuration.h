@@ -117,4 +117,12 @@ inline const QByteArray fullSample = "[TORVANEL  V2.4.1DX]\r\n"
                                    "FAV6TXT=Fav.6\r\n"
                                    "ROTCTLD=1\r\n"
                                    "ROTCTLDPORT=45333\r\n"
-                                   "ROTCTLDALL=1\r\n";
+                                   "ROTCTLDALL=1\r\n"
+                                   "[HAMLIB]\r\n"
+                                   "HAMLIB_MODEL=1\r\n"
+                                   "BAUD_HAMLIB=\r\n"
+                                   "HAMLIB_DEVICE=\r\n"
+                                   "STEP_HAMLIB=1\r\n"
+                                   "AZOFFSET_HAMLIB=0\r\n"
+                                   "STOP_HAMLIB=N\r\n"
+                                   "HAMLIB_POLL=1000\r\n";

@@ -1,0 +1,356 @@
+#include "rotator/hamlib_driver.h"
+
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+#include <hamlib/rotator.h>
+
+#include <QElapsedTimer>
+
+#include "app/settings.h"
+#include "platform/error.h"
+#include "platform/serial_names.h"
+#include "platform/ui_services.h"
+#include "rotator/driver_table.h"
+#include "rotator/hamlib_models.h"
+#include "rotator/tracking.h"
+
+namespace {
+
+QString hamlibText(int code)
+{
+    // rigerror puts Hamlib's recent debug lines first; its last line is the error itself.
+    const QStringList lines = QString::fromLocal8Bit(rigerror(code)).split(u'\n', Qt::SkipEmptyParts);
+    return lines.isEmpty() ? QString::number(code) : lines.last().trimmed();
+}
+
+QString failureText(const HamlibSetup &setup, const QString &what)
+{
+    return QStringLiteral("Hamlib rotator %1 (%2): %3")
+        .arg(QString::number(setup.model), setup.port.isEmpty() ? QStringLiteral("default port") : setup.port,
+             what);
+}
+
+void setConfiguration(ROT *rot, const char *name, const QByteArray &value)
+{
+    rot_set_conf(rot, rot_token_lookup(rot, name), value.constData());
+}
+
+} // namespace
+
+// One open interface: its thread opens the rotator, carries out the newest commands and reads
+// the position back, then closes the rotator.
+class HamlibDriver::Worker
+{
+public:
+    Worker(HamlibDriver *owner, const HamlibSetup &setup) : owner(owner), setup(setup), thread([this] { run(); }) {}
+    ~Worker()
+    {
+        finish();
+        thread.join();
+    }
+    Worker(const Worker &) = delete;
+    Worker &operator=(const Worker &) = delete;
+
+    // Only the newest azimuth matters: one not yet sent is replaced.
+    void move(double azimuth)
+    {
+        const std::lock_guard lock(mutex);
+        pendingMove = azimuth;
+        wake.notify_one();
+    }
+    // A stop cancels the move not yet sent.
+    void stop()
+    {
+        const std::lock_guard lock(mutex);
+        pendingMove.reset();
+        pendingStop = true;
+        wake.notify_one();
+    }
+    // Carries out what is held, then closes.
+    void finish()
+    {
+        const std::lock_guard lock(mutex);
+        finishing = true;
+        wake.notify_one();
+    }
+    bool ended() const { return done; }
+
+private:
+    template<typename Event>
+    void tell(Event event)
+    {
+        QMetaObject::invokeMethod(owner, std::move(event), Qt::QueuedConnection);
+    }
+
+    void run()
+    {
+        ROT *rot = rot_init(rot_model_t(setup.model));
+        if (!rot) {
+            fail(failureText(setup, QStringLiteral("Hamlib has no such model")), false);
+            return;
+        }
+        if (!setup.port.isEmpty())
+            setConfiguration(rot, "rot_pathname", setup.port.toLocal8Bit());
+        if (setup.baudRate > 0)
+            setConfiguration(rot, "serial_speed", QByteArray::number(setup.baudRate));
+        if (const int result = rot_open(rot); result != RIG_OK) {
+            rot_cleanup(rot);
+            fail(failureText(setup, hamlibText(result)), false);
+            return;
+        }
+        tell([owner = owner, self = this] { owner->opened(self); });
+        serve(rot);
+        rot_close(rot);
+        rot_cleanup(rot);
+        done = true;
+        tell([owner = owner] { owner->ended(); });
+    }
+
+    void serve(ROT *rot)
+    {
+        using Clock = std::chrono::steady_clock;
+        const bool reads = setup.pollMs > 0 && rot->caps->get_position;
+        Clock::time_point nextRead = Clock::now();
+        for (;;) {
+            std::optional<double> moveTo;
+            bool stopNow = false;
+            bool last = false;
+            {
+                std::unique_lock lock(mutex);
+                const auto ready = [this] { return pendingMove || pendingStop || finishing; };
+                if (reads)
+                    wake.wait_until(lock, nextRead, ready);
+                else
+                    wake.wait(lock, ready);
+                std::swap(moveTo, pendingMove);
+                std::swap(stopNow, pendingStop);
+                last = finishing;
+            }
+            int result = stopNow ? rot_stop(rot) : RIG_OK;
+            if (result == RIG_OK && moveTo)
+                result = rot_set_position(rot, azimuth_t(*moveTo), 0);
+            if (result != RIG_OK) {
+                tell([owner = owner, self = this, text = failureText(setup, hamlibText(result))] {
+                    owner->failed(self, text, true);
+                });
+                return;
+            }
+            if (last)
+                return;
+            if (reads && Clock::now() >= nextRead) {
+                azimuth_t azimuth = 0;
+                elevation_t elevation = 0;
+                const int read = rot_get_position(rot, &azimuth, &elevation);
+                std::optional<double> reported;
+                QString failure;
+                if (read == RIG_OK)
+                    reported = azimuth;
+                else
+                    failure = failureText(setup, hamlibText(read));
+                tell([owner = owner, self = this, reported, failure] { owner->positionRead(self, reported, failure); });
+                nextRead = Clock::now() + std::chrono::milliseconds(setup.pollMs);
+            }
+        }
+    }
+
+    void fail(const QString &text, bool afterOpen)
+    {
+        done = true;
+        tell([owner = owner, self = this, text, afterOpen] { owner->failed(self, text, afterOpen); });
+    }
+
+    HamlibDriver *owner;
+    const HamlibSetup setup;
+    std::mutex mutex;
+    std::condition_variable wake;
+    std::optional<double> pendingMove;
+    bool pendingStop = false;
+    bool finishing = false;
+    std::atomic<bool> done = false;
+    // Last, so that the thread starts once everything it uses is there.
+    std::thread thread;
+};
+
+HamlibDriver::HamlibDriver(Hooks hooks, QObject *parent) : QObject(parent), hooks(std::move(hooks))
+{
+    prepareHamlib();
+}
+
+HamlibDriver::~HamlibDriver()
+{
+    // The window that listens is being taken down.
+    blockSignals(true);
+    close();
+    retired.clear();
+}
+
+void HamlibDriver::registerIn(DriverTable &table)
+{
+    table.add(Hamlib, {QStringLiteral("HL_Track"), QStringLiteral("HL_Track_stop"), [this] { HL_Track(); },
+                       [this] { HL_Track_stop(); }});
+}
+
+HamlibSetup HamlibDriver::setupFromSettings()
+{
+    const Settings &s = settings();
+    HamlibSetup result;
+    result.model = s.HAMLIB_MODEL;
+    if (isSerialModel(s.HAMLIB_MODEL)) {
+        if (s.PORT_HAMLIB >= 0)
+            result.port = platform::resolveComPort(platform::comportsParent(), platform::comPortName(s.PORT_HAMLIB));
+        result.baudRate = s.BAUD_HAMLIB.text.toInt();
+    } else {
+        result.port = s.HAMLIB_DEVICE;
+    }
+    result.pollMs = s.HAMLIB_POLL;
+    return result;
+}
+
+double HamlibDriver::operatorAzimuth(double reported, int offset, bool southStop)
+{
+    const double azimuth = std::fmod(reported + offset + (southStop ? 180 : 0), 360.0);
+    return azimuth < 0 ? azimuth + 360 : azimuth;
+}
+
+void HamlibDriver::HL_Track()
+{
+    Settings &s = settings();
+    if (!tracking::beginTrack(s, s.STEP_HAMLIB, s.STOP_HAMLIB == SouthStop))
+        return;
+    const int value = tracking::commandValue(s.TargetAzimuth, s.AZOFFSET_HAMLIB);
+    // A serial model without a COM port is unreachable, as for the serial interfaces.
+    if (isSerialModel(s.HAMLIB_MODEL) && s.PORT_HAMLIB < 0) {
+        s.CommandSkipped = true;
+        platform::ui().beep(platform::Beep::Default);
+        return;
+    }
+    QString failure;
+    if (!openForCommand(failure)) {
+        // The next command for the same azimuth tries again.
+        s.resetLastAzimuth();
+        throw TorvanelError(failure);
+    }
+    worker->move(value);
+    hooks.showCommand(QStringLiteral("P ") + QString::number(value) + u' ' + setup.port);
+}
+
+void HamlibDriver::HL_Track_stop()
+{
+    if (!isOpen())
+        return;
+    worker->stop();
+    hooks.showCommand(QStringLiteral("S ") + setup.port);
+}
+
+void HamlibDriver::sendClosing(bool onlyClose)
+{
+    if (!isOpen())
+        return;
+    if (!onlyClose)
+        worker->stop();
+    close();
+}
+
+void HamlibDriver::close()
+{
+    if (worker) {
+        worker->finish();
+        retire();
+    }
+    state = State::Closed;
+    setMeasured(std::nullopt);
+}
+
+bool HamlibDriver::openForCommand(QString &failure)
+{
+    if (!isOpen()) {
+        retire();
+        setup = setupFromSettings();
+        openFailure.clear();
+        readFailureReported = false;
+        state = State::Opening;
+        worker = std::make_unique<Worker>(this, setup);
+    }
+    QElapsedTimer clock;
+    clock.start();
+    // The window goes on meanwhile; the engine holds back the commands that come in.
+    while (state == State::Opening && clock.elapsed() < OpenTimeoutMs)
+        hooks.wait(5);
+    switch (state) {
+    case State::Working:
+        return true;
+    case State::Opening:
+        failure = failureText(setup, QStringLiteral("no answer"));
+        break;
+    case State::Failed:
+        failure = openFailure;
+        break;
+    case State::Closed:
+        failure = failureText(setup, QStringLiteral("closed"));
+        break;
+    }
+    return false;
+}
+
+void HamlibDriver::retire()
+{
+    if (worker)
+        retired.push_back(std::move(worker));
+    ended();
+}
+
+void HamlibDriver::setMeasured(std::optional<double> azimuth)
+{
+    if (azimuth == measured)
+        return;
+    measured = azimuth;
+    emit measuredAzimuthChanged();
+}
+
+void HamlibDriver::opened(const Worker *from)
+{
+    if (from == worker.get() && state == State::Opening)
+        state = State::Working;
+}
+
+void HamlibDriver::failed(const Worker *from, const QString &text, bool afterOpen)
+{
+    if (from != worker.get())
+        return;
+    retire();
+    state = State::Failed;
+    setMeasured(std::nullopt);
+    if (!afterOpen) {
+        // The command that waits for the opening reports it.
+        openFailure = text;
+        return;
+    }
+    settings().resetLastAzimuth();
+    hooks.reportError(text);
+}
+
+void HamlibDriver::positionRead(const Worker *from, std::optional<double> reported, const QString &failure)
+{
+    if (from != worker.get() || state != State::Working)
+        return;
+    const Settings &s = settings();
+    setMeasured(reported ? std::optional(operatorAzimuth(*reported, s.AZOFFSET_HAMLIB, s.STOP_HAMLIB == SouthStop))
+                         : std::nullopt);
+    if (reported) {
+        readFailureReported = false;
+    } else if (!readFailureReported) {
+        // Once while the readings fail, not at every period.
+        readFailureReported = true;
+        hooks.reportError(failure);
+    }
+}
+
+void HamlibDriver::ended()
+{
+    std::erase_if(retired, [](const std::unique_ptr<Worker> &each) { return each->ended(); });
+}
