@@ -47,7 +47,10 @@ void setConfiguration(ROT *rot, const char *name, const QByteArray &value)
 class HamlibDriver::Worker
 {
 public:
-    Worker(HamlibDriver *owner, const HamlibSetup &setup) : owner(owner), setup(setup), thread([this] { run(); }) {}
+    Worker(HamlibDriver *owner, quint64 id, const HamlibSetup &setup)
+        : owner(owner), id(id), setup(setup), thread([this] { run(); })
+    {
+    }
     ~Worker()
     {
         finish();
@@ -103,7 +106,7 @@ private:
             fail(failureText(setup, hamlibText(result)), false);
             return;
         }
-        tell([owner = owner, self = this] { owner->opened(self); });
+        tell([owner = owner, id = id] { owner->opened(id); });
         serve(rot);
         rot_close(rot);
         rot_cleanup(rot);
@@ -135,8 +138,8 @@ private:
             if (result == RIG_OK && moveTo)
                 result = rot_set_position(rot, azimuth_t(*moveTo), 0);
             if (result != RIG_OK) {
-                tell([owner = owner, self = this, text = failureText(setup, hamlibText(result))] {
-                    owner->failed(self, text, true);
+                tell([owner = owner, id = id, text = failureText(setup, hamlibText(result))] {
+                    owner->failed(id, text, true);
                 });
                 return;
             }
@@ -152,7 +155,7 @@ private:
                     reported = azimuth;
                 else
                     failure = failureText(setup, hamlibText(read));
-                tell([owner = owner, self = this, reported, failure] { owner->positionRead(self, reported, failure); });
+                tell([owner = owner, id = id, reported, failure] { owner->positionRead(id, reported, failure); });
                 nextRead = Clock::now() + std::chrono::milliseconds(setup.pollMs);
             }
         }
@@ -161,10 +164,12 @@ private:
     void fail(const QString &text, bool afterOpen)
     {
         done = true;
-        tell([owner = owner, self = this, text, afterOpen] { owner->failed(self, text, afterOpen); });
+        tell([owner = owner, id = id, text, afterOpen] { owner->failed(id, text, afterOpen); });
     }
 
     HamlibDriver *owner;
+    // What the owner knows this worker by: an address may be taken again once it is freed.
+    const quint64 id;
     const HamlibSetup setup;
     std::mutex mutex;
     std::condition_variable wake;
@@ -274,7 +279,8 @@ bool HamlibDriver::openForCommand(QString &failure)
         openFailure.clear();
         readFailureReported = false;
         state = State::Opening;
-        worker = std::make_unique<Worker>(this, setup);
+        workerId = ++lastWorkerId;
+        worker = std::make_unique<Worker>(this, workerId, setup);
     }
     QElapsedTimer clock;
     clock.start();
@@ -301,6 +307,7 @@ void HamlibDriver::retire()
 {
     if (worker)
         retired.push_back(std::move(worker));
+    workerId = 0;
     ended();
 }
 
@@ -312,15 +319,15 @@ void HamlibDriver::setMeasured(std::optional<double> azimuth)
     emit measuredAzimuthChanged();
 }
 
-void HamlibDriver::opened(const Worker *from)
+void HamlibDriver::opened(quint64 from)
 {
-    if (from == worker.get() && state == State::Opening)
+    if (from == workerId && state == State::Opening)
         state = State::Working;
 }
 
-void HamlibDriver::failed(const Worker *from, const QString &text, bool afterOpen)
+void HamlibDriver::failed(quint64 from, const QString &text, bool afterOpen)
 {
-    if (from != worker.get())
+    if (from != workerId)
         return;
     retire();
     state = State::Failed;
@@ -334,9 +341,9 @@ void HamlibDriver::failed(const Worker *from, const QString &text, bool afterOpe
     hooks.reportError(text);
 }
 
-void HamlibDriver::positionRead(const Worker *from, std::optional<double> reported, const QString &failure)
+void HamlibDriver::positionRead(quint64 from, std::optional<double> reported, const QString &failure)
 {
-    if (from != worker.get() || state != State::Working)
+    if (from != workerId || state != State::Working)
         return;
     const Settings &s = settings();
     setMeasured(reported ? std::optional(operatorAzimuth(*reported, s.AZOFFSET_HAMLIB, s.STOP_HAMLIB == SouthStop))

@@ -74,9 +74,9 @@ private:
     void setMeasured(std::optional<double> azimuth);
     // What the worker tells, each on this object's thread; a worker already retired is no
     // longer heard.
-    void opened(const Worker *from);
-    void failed(const Worker *from, const QString &text, bool afterOpen);
-    void positionRead(const Worker *from, std::optional<double> reported, const QString &failure);
+    void opened(quint64 from);
+    void failed(quint64 from, const QString &text, bool afterOpen);
+    void positionRead(quint64 from, std::optional<double> reported, const QString &failure);
     void ended();
 
     Hooks hooks;
@@ -84,6 +84,8 @@ private:
     HamlibSetup setup;
     QString openFailure;
     std::unique_ptr<Worker> worker;
+    quint64 workerId = 0;  // 0: none
+    quint64 lastWorkerId = 0;
     // Closed workers finishing what they hold; gone once their thread has ended.
     std::vector<std::unique_ptr<Worker>> retired;
     std::optional<double> measured;

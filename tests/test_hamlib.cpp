@@ -1,3 +1,4 @@
+#include <QAction>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
@@ -12,6 +13,7 @@
 
 #include "app/settings.h"
 #include "platform/ui_services.h"
+#include "sources/rotctld_server.h"
 #include "support/free_ports.h"
 #include "support/gs232_station.h"
 #include "ui/dial.h"
@@ -106,6 +108,7 @@ private slots:
     void gs232bOnTheLine_data();
     void gs232bOnTheLine();
     void netRotctlParksAtExit();
+    void rotctldAnswersWhatHamlibDid();
     void unansweredControllerIsReportedOnce_data();
     void unansweredControllerIsReportedOnce();
 
@@ -267,6 +270,44 @@ void TestHamlib::netRotctlParksAtExit()
     window = nullptr;
     QTRY_COMPARE_WITH_TIMEOUT(rotctld.azimuth(), 30, 20000);
     QVERIFY(station->recorder->messages.isEmpty());
+}
+
+// Torvanel's own rotctld server in front of the Hamlib interface: P answers what became of the
+// command, p answers where the rotator says it points.
+void TestHamlib::rotctldAnswersWhatHamlibDid()
+{
+    settings().ROTCTLDPORT = freeTcpPort();
+    // Nobody listens there: opening fails at once.
+    settings().HAMLIB_DEVICE = QStringLiteral("127.0.0.1:%1").arg(freeTcpPort());
+    createWindow(2, 100);
+    window->MenuServerRotctld->trigger();
+    QTcpSocket client;
+    client.connectToHost(QHostAddress::LocalHost, quint16(settings().ROTCTLDPORT));
+    QVERIFY(client.waitForConnected(2000));
+    const auto ask = [&client](const QByteArray &line, int lines) {
+        client.write(line);
+        QByteArray reply;
+        return QTest::qWaitFor([&] {
+                   reply += client.readAll();
+                   return reply.count('\n') >= lines;
+               }, 15000)
+                   ? reply
+                   : QByteArray("no answer");
+    };
+    QCOMPARE(ask("P 20 0\n", 1), QByteArray("RPRT -6\n"));
+    QCOMPARE(station->recorder->messages.size(), 1);
+
+    settings().HAMLIB_MODEL = 1;
+    settings().HAMLIB_DEVICE.clear();
+    QCOMPARE(ask("P 20 0\n", 1), QByteArray("RPRT 0\n"));
+    QTRY_VERIFY(window->hamlib->measuredAzimuth());
+    QTRY_COMPARE_WITH_TIMEOUT(rounded(window->hamlib->measuredAzimuth()), 20, 20000);
+    // Sent to 200, the dummy is still on its way: p says where it is, not where it was sent.
+    QCOMPARE(ask("P 200 0\n", 1), QByteArray("RPRT 0\n"));
+    const QByteArray position = ask("p\n", 2);
+    const double azimuth = position.left(position.indexOf('\n')).toDouble();
+    QVERIFY2(azimuth >= 20 && azimuth < 200, position.constData());
+    QCOMPARE(station->recorder->messages.size(), 1);
 }
 
 void TestHamlib::unansweredControllerIsReportedOnce_data()
