@@ -40,6 +40,29 @@ void setConfiguration(ROT *rot, const char *name, const QByteArray &value)
     rot_set_conf(rot, rot_token_lookup(rot, name), value.constData());
 }
 
+HamlibSetup setupFromSettings()
+{
+    const Settings &s = settings();
+    HamlibSetup result;
+    result.model = s.HAMLIB_MODEL;
+    if (isSerialModel(s.HAMLIB_MODEL)) {
+        if (s.PORT_HAMLIB >= 0)
+            result.port = platform::resolveComPort(platform::comportsParent(), platform::comPortName(s.PORT_HAMLIB));
+        result.baudRate = s.BAUD_HAMLIB.text.toInt();
+    } else {
+        result.port = s.HAMLIB_DEVICE;
+    }
+    result.pollMs = s.HAMLIB_POLL;
+    return result;
+}
+
+// The operator's azimuth, in [0, 360), of one the controller reports: offset and stop side undone.
+double operatorAzimuth(double reported, int offset, bool southStop)
+{
+    const double azimuth = std::fmod(reported + offset + (southStop ? 180 : 0), 360.0);
+    return azimuth < 0 ? azimuth + 360 : azimuth;
+}
+
 } // namespace
 
 // One open interface: its thread opens the rotator, carries out the newest commands and reads
@@ -198,28 +221,6 @@ void HamlibDriver::registerIn(DriverTable &table)
 {
     table.add(Hamlib, {QStringLiteral("HL_Track"), QStringLiteral("HL_Track_stop"), [this] { HL_Track(); },
                        [this] { HL_Track_stop(); }});
-}
-
-HamlibSetup HamlibDriver::setupFromSettings()
-{
-    const Settings &s = settings();
-    HamlibSetup result;
-    result.model = s.HAMLIB_MODEL;
-    if (isSerialModel(s.HAMLIB_MODEL)) {
-        if (s.PORT_HAMLIB >= 0)
-            result.port = platform::resolveComPort(platform::comportsParent(), platform::comPortName(s.PORT_HAMLIB));
-        result.baudRate = s.BAUD_HAMLIB.text.toInt();
-    } else {
-        result.port = s.HAMLIB_DEVICE;
-    }
-    result.pollMs = s.HAMLIB_POLL;
-    return result;
-}
-
-double HamlibDriver::operatorAzimuth(double reported, int offset, bool southStop)
-{
-    const double azimuth = std::fmod(reported + offset + (southStop ? 180 : 0), 360.0);
-    return azimuth < 0 ? azimuth + 360 : azimuth;
 }
 
 void HamlibDriver::HL_Track()

@@ -56,10 +56,6 @@ public:
     // undone); none before the first reading, after a failed one and while closed.
     std::optional<double> measuredAzimuth() const { return measured; }
 
-    static HamlibSetup setupFromSettings();
-    // The operator's azimuth, in [0, 360), of one the controller reports.
-    static double operatorAzimuth(double reported, int offset, bool southStop);
-
 signals:
     void measuredAzimuthChanged();
 
