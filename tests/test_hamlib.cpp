@@ -315,7 +315,7 @@ void TestHamlib::unansweredControllerIsReportedOnce_data()
     QTest::addColumn<int>("model");
     QTest::addColumn<Outcome>("outcome");
     QTest::addColumn<QString>("error");
-    QTest::newRow("GS-232B that never answers its position") << 603 << Outcome::Sent << "timed out";
+    QTest::newRow("GS-232B that stops answering its position") << 603 << Outcome::Sent << "timed out";
     QTest::newRow("rotctld that never answers") << 2 << Outcome::Failed << "timed out";
 }
 
@@ -325,7 +325,6 @@ void TestHamlib::unansweredControllerIsReportedOnce()
     QFETCH(Outcome, outcome);
     QFETCH(QString, error);
     AnsweringGs232b controller(station->line);
-    controller.answers = false;
     QTcpServer mute;
     QVERIFY(mute.listen(QHostAddress::LocalHost));
     settings().HAMLIB_DEVICE = QStringLiteral("127.0.0.1:%1").arg(mute.serverPort());
@@ -336,7 +335,13 @@ void TestHamlib::unansweredControllerIsReportedOnce()
     ticking.start(10);
     window->UpDownAzi->setPosition(123);
     QCOMPARE(window->trackBoxAzimuth().outcome, outcome);
+    if (outcome == Outcome::Sent) {
+        QTRY_COMPARE(rounded(window->hamlib->measuredAzimuth()), controller.azimuth);
+        controller.answers = false;
+    }
     QTRY_COMPARE_WITH_TIMEOUT(station->recorder->messages.size(), 1, 20000);
+    // A failed reading is no position: the second needle goes.
+    QVERIFY(!window->hamlib->measuredAzimuth());
     QVERIFY2(station->recorder->messages.first().text.contains(error), qPrintable(station->recorder->messages.first().text));
     QVERIFY(ticks > 2);
     // The readings, or the next command, fail again: the same failure is not shown twice.
