@@ -154,9 +154,8 @@ private:
     // Where a page's handler runs: one implementation per family, by the row of its member.
     void addHandler(const char *name, std::function<void()> handler);
     bool movenowPresent() const;
-    // The Hamlib page: its model list and device field, their texts and their handlers.
+    // The Hamlib page: its model list and device field, and their handlers.
     void createHamlibControls(QVBoxLayout *column);
-    void setHamlibTexts(languages::Language language);
     void showHamlib();
     void connectHamlib();
     void hamlibModelClick(int index);

@@ -17,20 +17,6 @@
 
 namespace {
 
-struct Text {
-    const char *english;
-    const char *french;
-    QString in(languages::Language language) const
-    {
-        return QString::fromUtf8(language == languages::Language::French ? french : english);
-    }
-};
-
-const Text modelTitle = {"Model", "Modèle"};
-const Text search = {"Type to search: maker, model, number", "Taper pour chercher : marque, modèle, numéro"};
-const Text device = {"Device", "Accès"};
-const Text deviceHint = {"/dev/... or host:port", "/dev/... ou hôte:port"};
-
 // "Yaesu GS-232B  #603  Stable": every part can be searched for.
 QString entry(const HamlibModel &model)
 {
@@ -72,20 +58,17 @@ void TFormInit::createHamlibControls(QVBoxLayout *column)
     ComboBoxBaudHamlib->setEditText(QString());
 }
 
-void TFormInit::setHamlibTexts(languages::Language language)
-{
-    LabelHamlibModel->setText(modelTitle.in(language));
-    ComboBoxHamlibModel->lineEdit()->setPlaceholderText(search.in(language));
-    LabelHamlibDevice->setText(device.in(language));
-    EditHamlibDevice->setPlaceholderText(deviceHint.in(language));
-}
-
 void TFormInit::connectHamlib()
 {
     addHandler("ComboBoxHamlibModelClick", [this] { hamlibModelClick(ComboBoxHamlibModel->currentIndex()); });
     // A user's pick, from the list or from the search's suggestions.
     connect(ComboBoxHamlibModel, &QComboBox::activated, this,
             [this](int index) { platform::guarded([&] { hamlibModelClick(index); }); });
+    // A search left without a pick shows the model in effect again.
+    connect(ComboBoxHamlibModel->lineEdit(), &QLineEdit::editingFinished, this, [this] {
+        if (const int index = ComboBoxHamlibModel->currentIndex(); index >= 0)
+            ComboBoxHamlibModel->setEditText(ComboBoxHamlibModel->itemText(index));
+    });
     addHandler("EditHamlibDeviceChange", [this] { hamlibDeviceChange(); });
     connect(EditHamlibDevice, &QLineEdit::textChanged, this,
             [this] { platform::guarded([this] { hamlibDeviceChange(); }); });

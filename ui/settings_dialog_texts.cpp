@@ -1,5 +1,7 @@
 // The settings dialog's texts that follow the language.
 #include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
 #include <QLabel>
 
 #include "app/settings.h"
@@ -35,6 +37,10 @@ const Text jingle = {"Check to play an audio signal when a command is sent to ro
 const Text rotctldAll = {"allow other computers", "autoriser d'autres ordinateurs"};
 const Text rotctldPort = {"The rotctld port must be a whole number from 1 to 65535",
                           "Le port rotctld doit être un nombre entier de 1 à 65535"};
+const Text hamlibModel = {"Model", "Modèle"};
+const Text hamlibSearch = {"Type to search: maker, model, number", "Taper pour chercher : marque, modèle, numéro"};
+const Text hamlibDevice = {"Device", "Accès"};
+const Text hamlibDeviceHint = {"/dev/... or host:port", "/dev/... ou hôte:port"};
 
 } // namespace
 
@@ -57,5 +63,8 @@ void TFormInit::setLanguageTexts(languages::Language language)
     CheckBoxEnvoiCommande->setText(jingle.in(language));
     CheckBoxRotctldAll->setText(rotctldAll.in(language));
     rotctldPortMessage = rotctldPort.in(language);
-    setHamlibTexts(language);
+    LabelHamlibModel->setText(hamlibModel.in(language));
+    ComboBoxHamlibModel->lineEdit()->setPlaceholderText(hamlibSearch.in(language));
+    LabelHamlibDevice->setText(hamlibDevice.in(language));
+    EditHamlibDevice->setPlaceholderText(hamlibDeviceHint.in(language));
 }
