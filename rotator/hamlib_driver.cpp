@@ -71,13 +71,28 @@ class HamlibDriver::Worker
 {
 public:
     Worker(HamlibDriver *owner, quint64 id, const HamlibSetup &setup)
-        : owner(owner), id(id), setup(setup), thread([this] { run(); })
+        : shared(std::make_shared<Shared>(owner, id, setup)), thread([shared = shared] { run(*shared); })
     {
     }
+    // Waits for the thread to carry out what it holds, at most the time given: a call that
+    // Hamlib cannot end sooner (a connection to a host that never answers) is left to finish
+    // on its own, its news no longer told.
     ~Worker()
     {
         finish();
-        thread.join();
+        QElapsedTimer clock;
+        clock.start();
+        while (!ended() && clock.elapsed() < LastCallsMs)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        if (ended()) {
+            thread.join();
+            return;
+        }
+        {
+            const std::lock_guard lock(shared->mutex);
+            shared->owner = nullptr;
+        }
+        thread.detach();
     }
     Worker(const Worker &) = delete;
     Worker &operator=(const Worker &) = delete;
@@ -85,39 +100,62 @@ public:
     // Only the newest azimuth matters: one not yet sent is replaced.
     void move(double azimuth)
     {
-        const std::lock_guard lock(mutex);
-        pendingMove = azimuth;
-        wake.notify_one();
+        const std::lock_guard lock(shared->mutex);
+        shared->pendingMove = azimuth;
+        shared->wake.notify_one();
     }
     // A stop cancels the move not yet sent.
     void stop()
     {
-        const std::lock_guard lock(mutex);
-        pendingMove.reset();
-        pendingStop = true;
-        wake.notify_one();
+        const std::lock_guard lock(shared->mutex);
+        shared->pendingMove.reset();
+        shared->pendingStop = true;
+        shared->wake.notify_one();
     }
     // Carries out what is held, then closes.
     void finish()
     {
-        const std::lock_guard lock(mutex);
-        finishing = true;
-        wake.notify_one();
+        const std::lock_guard lock(shared->mutex);
+        shared->finishing = true;
+        shared->wake.notify_one();
     }
-    bool ended() const { return done; }
+    bool ended() const { return shared->done; }
 
 private:
+    static constexpr int LastCallsMs = 5000;
+
+    // What the thread uses: it stays while the thread runs, even once the worker is gone.
+    struct Shared {
+        Shared(HamlibDriver *owner, quint64 id, const HamlibSetup &setup) : owner(owner), id(id), setup(setup) {}
+
+        // Null once nobody listens any longer.
+        HamlibDriver *owner;
+        // What the owner knows this worker by: an address may be taken again once it is freed.
+        const quint64 id;
+        const HamlibSetup setup;
+        std::mutex mutex;
+        std::condition_variable wake;
+        std::optional<double> pendingMove;
+        bool pendingStop = false;
+        bool finishing = false;
+        std::atomic<bool> done = false;
+    };
+
     template<typename Event>
-    void tell(Event event)
+    static void tell(Shared &shared, Event event)
     {
-        QMetaObject::invokeMethod(owner, std::move(event), Qt::QueuedConnection);
+        const std::lock_guard lock(shared.mutex);
+        if (shared.owner)
+            QMetaObject::invokeMethod(shared.owner, [owner = shared.owner, event] { event(*owner); }, Qt::QueuedConnection);
     }
 
-    void run()
+    static void run(Shared &shared)
     {
+        const HamlibSetup &setup = shared.setup;
+        const quint64 id = shared.id;
         ROT *rot = rot_init(rot_model_t(setup.model));
         if (!rot) {
-            fail(failureText(setup, QStringLiteral("Hamlib has no such model")), false);
+            fail(shared, failureText(setup, QStringLiteral("Hamlib has no such model")));
             return;
         }
         if (!setup.port.isEmpty())
@@ -126,20 +164,22 @@ private:
             setConfiguration(rot, "serial_speed", QByteArray::number(setup.baudRate));
         if (const int result = rot_open(rot); result != RIG_OK) {
             rot_cleanup(rot);
-            fail(failureText(setup, hamlibText(result)), false);
+            fail(shared, failureText(setup, hamlibText(result)));
             return;
         }
-        tell([owner = owner, id = id] { owner->opened(id); });
-        serve(rot);
+        tell(shared, [id](HamlibDriver &owner) { owner.opened(id); });
+        serve(shared, rot);
         rot_close(rot);
         rot_cleanup(rot);
-        done = true;
-        tell([owner = owner] { owner->ended(); });
+        shared.done = true;
+        tell(shared, [](HamlibDriver &owner) { owner.ended(); });
     }
 
-    void serve(ROT *rot)
+    static void serve(Shared &shared, ROT *rot)
     {
         using Clock = std::chrono::steady_clock;
+        const HamlibSetup &setup = shared.setup;
+        const quint64 id = shared.id;
         const bool reads = setup.pollMs > 0 && rot->caps->get_position;
         Clock::time_point nextRead = Clock::now();
         for (;;) {
@@ -147,22 +187,22 @@ private:
             bool stopNow = false;
             bool last = false;
             {
-                std::unique_lock lock(mutex);
-                const auto ready = [this] { return pendingMove || pendingStop || finishing; };
+                std::unique_lock lock(shared.mutex);
+                const auto ready = [&shared] { return shared.pendingMove || shared.pendingStop || shared.finishing; };
                 if (reads)
-                    wake.wait_until(lock, nextRead, ready);
+                    shared.wake.wait_until(lock, nextRead, ready);
                 else
-                    wake.wait(lock, ready);
-                std::swap(moveTo, pendingMove);
-                std::swap(stopNow, pendingStop);
-                last = finishing;
+                    shared.wake.wait(lock, ready);
+                std::swap(moveTo, shared.pendingMove);
+                std::swap(stopNow, shared.pendingStop);
+                last = shared.finishing;
             }
             int result = stopNow ? rot_stop(rot) : RIG_OK;
             if (result == RIG_OK && moveTo)
                 result = rot_set_position(rot, azimuth_t(*moveTo), 0);
             if (result != RIG_OK) {
-                tell([owner = owner, id = id, text = failureText(setup, hamlibText(result))] {
-                    owner->failed(id, text, true);
+                tell(shared, [id, text = failureText(setup, hamlibText(result))](HamlibDriver &owner) {
+                    owner.failed(id, text, true);
                 });
                 return;
             }
@@ -178,29 +218,20 @@ private:
                     reported = azimuth;
                 else
                     failure = failureText(setup, hamlibText(read));
-                tell([owner = owner, id = id, reported, failure] { owner->positionRead(id, reported, failure); });
+                tell(shared, [id, reported, failure](HamlibDriver &owner) { owner.positionRead(id, reported, failure); });
                 nextRead = Clock::now() + std::chrono::milliseconds(setup.pollMs);
             }
         }
     }
 
-    void fail(const QString &text, bool afterOpen)
+    // The opening failed: the thread ends without a rotator to close.
+    static void fail(Shared &shared, const QString &text)
     {
-        done = true;
-        tell([owner = owner, id = id, text, afterOpen] { owner->failed(id, text, afterOpen); });
+        shared.done = true;
+        tell(shared, [id = shared.id, text](HamlibDriver &owner) { owner.failed(id, text, false); });
     }
 
-    HamlibDriver *owner;
-    // What the owner knows this worker by: an address may be taken again once it is freed.
-    const quint64 id;
-    const HamlibSetup setup;
-    std::mutex mutex;
-    std::condition_variable wake;
-    std::optional<double> pendingMove;
-    bool pendingStop = false;
-    bool finishing = false;
-    std::atomic<bool> done = false;
-    // Last, so that the thread starts once everything it uses is there.
+    std::shared_ptr<Shared> shared;
     std::thread thread;
 };
 

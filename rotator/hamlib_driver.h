@@ -38,7 +38,8 @@ public:
     static constexpr int OpenTimeoutMs = 10000;
 
     explicit HamlibDriver(Hooks hooks, QObject *parent = nullptr);
-    // Waits for the worker to carry out what it holds: the closing commands reach the rotator.
+    // Waits for the workers to carry out what they hold, so that the closing commands reach the
+    // rotator; a few seconds at most, whatever Hamlib is stuck in.
     ~HamlibDriver() override;
 
     void registerIn(DriverTable &table);
