@@ -45,6 +45,9 @@ enum class Kind {
     FavouriteAzimuth,
     FavouriteName,
     RotctldPort,
+    HamlibModel,
+    HamlibDevice,
+    HamlibPoll,
 };
 
 // One line of the file, in the writer's order; the reader finds it by its key.
@@ -203,6 +206,16 @@ constexpr Line lines[] = {
     integer("WLLEFT", Kind::LocatorWindow, &Settings::WLLEFT, measure(WindowMeasure::Left)),
     integer("WLTOP", Kind::LocatorWindow, &Settings::WLTOP, measure(WindowMeasure::Top)),
     integer("WLOC", Kind::LocatorWindowVisible, &Settings::WLOC),
+    // Hamlib, last of all, so that a reader that knows only the eleven reads every line before.
+    section("HAMLIB"),
+    integer("HAMLIB_MODEL", Kind::HamlibModel, &Settings::HAMLIB_MODEL),
+    integer("PORT_HAMLIB", Kind::Port, &Settings::PORT_HAMLIB, Hamlib),
+    baud("BAUD_HAMLIB", &Settings::BAUD_HAMLIB, Hamlib),
+    plain("HAMLIB_DEVICE", Kind::HamlibDevice),
+    integer("STEP_HAMLIB", Kind::Step, &Settings::STEP_HAMLIB),
+    integer("AZOFFSET_HAMLIB", Kind::Offset, &Settings::AZOFFSET_HAMLIB),
+    integer("STOP_HAMLIB", Kind::Stop, &Settings::STOP_HAMLIB),
+    integer("HAMLIB_POLL", Kind::HamlibPoll, &Settings::HAMLIB_POLL),
 };
 
 // The settings dialog's limits for the N1MM Logger port and antenna.
@@ -425,6 +438,18 @@ bool apply(const Line &line, const QString &value, Settings &s, ConfigurationTar
         s.*line.integer = *n;
         break;
     }
+    case Kind::HamlibModel:
+    case Kind::HamlibPoll: {
+        // Hamlib numbers its models from 1; a period of 0 turns the read-back off.
+        const auto n = integerValue(value);
+        if (!n || *n < (line.kind == Kind::HamlibModel ? 1 : 0))
+            return false;
+        s.*line.integer = *n;
+        break;
+    }
+    case Kind::HamlibDevice:
+        s.HAMLIB_DEVICE = value;
+        break;
     }
     return true;
 }
@@ -693,7 +718,12 @@ QByteArray configurationText(const Settings &s, const ConfigurationTarget &targe
             add(key + s.FAVTXT[line.index]);
             break;
         case Kind::RotctldPort:
+        case Kind::HamlibModel:
+        case Kind::HamlibPoll:
             add(key + QString::number(s.*line.integer));
+            break;
+        case Kind::HamlibDevice:
+            add(key + s.HAMLIB_DEVICE);
             break;
         }
     }

@@ -66,7 +66,7 @@ public:
 struct StoredChoices {
     int ANT = NoInterface;
     // LPT index for the parallel boards, COM value for the serial controllers, by interface.
-    std::array<int, InterfaceCount> port = {-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1};
+    std::array<int, InterfaceCount> port = {-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1};
 };
 
 // A line whose value did not convert: its setting kept its value and reading went on.

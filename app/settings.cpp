@@ -6,7 +6,7 @@
 namespace {
 const char *const keyWords[InterfaceCount] = {"POURSAT",  "FODTRACK", "EA4TX",     "GS232",
                                               "EASYCOMM", "TRAKBOX",  "KCT",       "PROSISTEL",
-                                              "DCU1",     "M2ORION",  "EGIS"};
+                                              "DCU1",     "M2ORION",  "EGIS",      "HAMLIB"};
 }
 
 Settings &settings()
@@ -75,6 +75,7 @@ int Settings::stopSide(int rotatorInterface) const
         {EasyComm, &Settings::STOP_EASYCOMM},   {KCT, &Settings::STOP_KCT},
         {ProSisTel, &Settings::STOP_PROSISTEL}, {DCU1, &Settings::STOP_DCU1},
         {M2Orion, &Settings::STOP_M2ORION},     {EGIS, &Settings::STOP_EGIS},
+        {Hamlib, &Settings::STOP_HAMLIB},
     };
     for (const auto &[rotator, side] : Sides) {
         if (rotator == rotatorInterface)

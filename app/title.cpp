@@ -31,6 +31,7 @@ const TitleRow rows[InterfaceCount] = {
     {"DCU1", "DCU1", PortKind::Com, &Settings::PORT_DCU1, &Settings::BAUD_DCU1},
     {"M2ORION", "M2ORION", PortKind::Com, &Settings::PORT_M2ORION, nullptr},
     {"EGIS", "EGIS", PortKind::Com, &Settings::PORT_EGIS, nullptr},
+    {"Hamlib", nullptr, PortKind::None, nullptr, nullptr},
 };
 
 QString lptName(const Settings &s, int port)

@@ -1,6 +1,7 @@
 // bench_latency: how long a peer waits for Torvanel, run as a process of its own, to put a command
 // on its rotator's line, beside Hamlib's rotctld doing the same work on a line of its own, both
-// timed the same way from outside; then a logger's flood, the repaints it costs, and what the
+// timed the same way from outside; the same through Torvanel's Hamlib interface (a second Torvanel
+// driving a GS-232B through Hamlib); then a logger's flood, the repaints it costs, and what the
 // program costs while it only listens.
 //
 // Usage: bench_latency [--idle-seconds N] [--program PATH]
@@ -384,6 +385,30 @@ int main(int argc, char **argv)
     torvanel.setProcessChannelMode(QProcess::ForwardedChannels);
     torvanel.start(program, {});
 
+    // A second Torvanel, in a directory of its own and off the X server (the repaints counted are
+    // the first one's): its Hamlib interface drives a GS-232B (model 603) at 9600 baud on COM4,
+    // every change a command, no position read-back, as Hamlib's rotctld below.
+    QTemporaryDir hamlibHome;
+    const QString hamlibProgram = hamlibHome.filePath(QStringLiteral("torvanel"));
+    QFile::copy(built, hamlibProgram);
+    QFile(hamlibProgram).setPermissions(QFileDevice::ExeOwner | QFileDevice::ReadOwner);
+    PseudoTerminal throughHamlibLine;
+    throughHamlibLine.linkAs(hamlibHome.path(), 4);
+    const quint16 throughHamlibPort = freeTcpPort();
+    QFile hamlibIni(hamlibHome.filePath(QStringLiteral("Torvanel.ini")));
+    hamlibIni.open(QIODevice::WriteOnly);
+    hamlibIni.write("[TORVANEL  V2.4.1DX]\r\nLANGUAGE=ENGLISH\r\nANT=HAMLIB\r\nROTCTLD=1\r\nROTCTLDPORT="
+                    + QByteArray::number(throughHamlibPort) + "\r\n[HAMLIB]\r\nHAMLIB_MODEL=603\r\nPORT_HAMLIB=4\r\n"
+                    "BAUD_HAMLIB=9600\r\nSTEP_HAMLIB=0\r\nHAMLIB_POLL=0\r\n");
+    hamlibIni.close();
+    QProcessEnvironment offscreen = environment;
+    offscreen.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    offscreen.insert(QStringLiteral("XDG_RUNTIME_DIR"), hamlibHome.path());
+    QProcess throughHamlib;
+    throughHamlib.setProcessEnvironment(offscreen);
+    throughHamlib.setProcessChannelMode(QProcess::ForwardedChannels);
+    throughHamlib.start(hamlibProgram, {});
+
     // Hamlib's rotctld on its own line. It waits for no answer to a W command (it only pauses
     // after each write), so the benchmark answers neither side.
     const quint16 hamlibPort = freeTcpPort();
@@ -393,21 +418,23 @@ int main(int argc, char **argv)
                                              hamlibLine.path, QStringLiteral("-s"), QStringLiteral("9600"),
                                              QStringLiteral("-t"), QString::number(hamlibPort), QStringLiteral("-C"),
                                              QStringLiteral("timeout=50,retry=0")});
-    if (!torvanel.waitForStarted() || !hamlib.waitForStarted()) {
+    if (!torvanel.waitForStarted() || !throughHamlib.waitForStarted() || !hamlib.waitForStarted()) {
         std::fprintf(stderr, "Could not start %s.\n",
                      hamlib.state() == QProcess::NotRunning ? "Hamlib's rotctld (libhamlib-utils)" : "torvanel");
         return 1;
     }
-    RotctldClient torvanelClient, hamlibClient;
-    if (!torvanelClient.connectTo(torvanelPort) || !hamlibClient.connectTo(hamlibPort)) {
+    RotctldClient torvanelClient, hamlibClient, throughHamlibClient;
+    if (!torvanelClient.connectTo(torvanelPort) || !hamlibClient.connectTo(hamlibPort)
+        || !throughHamlibClient.connectTo(throughHamlibPort)) {
         std::fprintf(stderr, "A rotctld server does not accept connections.\n");
         return 1;
     }
-    LineWatcher torvanelWatcher(torvanelLine), hamlibWatcher(hamlibLine);
+    LineWatcher torvanelWatcher(torvanelLine), hamlibWatcher(hamlibLine), throughHamlibWatcher(throughHamlibLine);
     QUdpSocket logger;
     const auto datagram = [&](int azimuth) { sendDatagram(logger, listenerPort, azimuth); };
     const auto torvanelRequest = [&](int azimuth) { torvanelClient.send(azimuth); };
     const auto hamlibRequest = [&](int azimuth) { hamlibClient.send(azimuth); };
+    const auto throughHamlibRequest = [&](int azimuth) { throughHamlibClient.send(azimuth); };
     // The first activation has started the listener once a datagram gets through.
     for (int tries = 0; tries < 5 && !latency(torvanelWatcher, 1 + tries, datagram); ++tries) {
     }
@@ -417,7 +444,8 @@ int main(int argc, char **argv)
     Series datagrams{"a) Torvanel, N1MM datagram over UDP", {}};
     Series torvanelRequests{"b) Torvanel, rotctld P over TCP", {}};
     Series hamlibRequests{"   Hamlib rotctld -m 603, P over TCP", {}};
-    int torvanelAzimuth = 10, hamlibAzimuth = 10;
+    Series throughHamlibRequests{"e) Torvanel via Hamlib 603, rotctld P", {}};
+    int torvanelAzimuth = 10, hamlibAzimuth = 10, throughHamlibAzimuth = 10;
     const auto next = [](int &azimuth) { return azimuth = 10 + (azimuth + 7 - 10) % 340; };
     for (int i = 0; i < Samples; ++i) {
         datagrams.add(latency(torvanelWatcher, next(torvanelAzimuth), datagram));
@@ -427,6 +455,9 @@ int main(int argc, char **argv)
         std::this_thread::sleep_for(Settle);
         hamlibRequests.add(latency(hamlibWatcher, next(hamlibAzimuth), hamlibRequest));
         hamlibClient.awaitAnswer();
+        std::this_thread::sleep_for(Settle);
+        throughHamlibRequests.add(latency(throughHamlibWatcher, next(throughHamlibAzimuth), throughHamlibRequest));
+        throughHamlibClient.awaitAnswer();
         std::this_thread::sleep_for(Settle);
     }
     std::printf("Torvanel: %s, %s, GS-232 at 9600 baud on a pseudo-terminal.\n"
@@ -439,7 +470,9 @@ int main(int argc, char **argv)
     printRow(datagrams, hamlibRequests);
     printRow(torvanelRequests, hamlibRequests);
     printRow(hamlibRequests, hamlibRequests);
-    std::printf("(/H: Torvanel / Hamlib's rotctld P, the peer's nearest same work; Hamlib has no logger listener)\n\n");
+    printRow(throughHamlibRequests, hamlibRequests);
+    std::printf("(/H: Torvanel / Hamlib's rotctld P, the peer's nearest same work; Hamlib has no logger listener.\n"
+                " e) is a second Torvanel whose Hamlib interface drives the GS-232B through Hamlib, as rotctld does)\n\n");
 
     // A logger's flood, azimuths cycling; only the last datagram asks for the newest one.
     const Window mainWindow = onX ? desktop.waitForWindow([](const QString &title) { return title.startsWith(QLatin1String("TORVANEL")); }) : 0;
@@ -503,9 +536,12 @@ int main(int argc, char **argv)
                 idleSeconds, torvanelUsed, idleSeconds > 0 ? 100.0 * torvanelUsed / idleSeconds : 0.0, hamlibUsed);
 
     ::kill(pid_t(torvanel.processId()), SIGTERM);
+    ::kill(pid_t(throughHamlib.processId()), SIGTERM);
     hamlib.terminate();
     if (!torvanel.waitForFinished(15000))
         torvanel.kill();
+    if (!throughHamlib.waitForFinished(15000))
+        throughHamlib.kill();
     hamlib.waitForFinished(5000);
     return 0;
 }

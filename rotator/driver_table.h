@@ -6,7 +6,7 @@
 
 #include "app/settings.h"
 
-// The track and stop operations of the eleven interfaces, indexed by ANT.
+// The track and stop operations of the interfaces, indexed by ANT.
 class DriverTable
 {
 public:
@@ -18,8 +18,8 @@ public:
     };
 
     // The order in which Stop_Track calls the stop operations.
-    static constexpr std::array<int, 9> StopOrder = {EA4TX, GS232,   EasyComm, DCU1, ProSisTel,
-                                                     TrakBox, KCT, M2Orion,  EGIS};
+    static constexpr std::array<int, 10> StopOrder = {EA4TX, GS232,   EasyComm, DCU1, ProSisTel,
+                                                      TrakBox, KCT, M2Orion,  EGIS, Hamlib};
 
     void add(int rotatorInterface, Operations operations);
     const Operations &at(int rotatorInterface) const { return rows.at(rotatorInterface); }

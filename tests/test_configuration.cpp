@@ -217,6 +217,11 @@ const QHash<QString, Probe> &probes()
         p["MYLOCATOR"] = [](const Settings &s, const RecordingTarget &, const QList<SkippedLine> &) {
             return s.MYLOCATOR;
         };
+        p["Hamlib"] = [](const Settings &s, const RecordingTarget &, const QList<SkippedLine> &) {
+            return QString("%1 COM%2 [%3] [%4] %5 %6 %7 %8")
+                .arg(s.HAMLIB_MODEL).arg(s.PORT_HAMLIB + 1).arg(s.BAUD_HAMLIB.text, s.HAMLIB_DEVICE)
+                .arg(s.STEP_HAMLIB).arg(s.AZOFFSET_HAMLIB).arg(stopLetter(s.STOP_HAMLIB)).arg(s.HAMLIB_POLL);
+        };
         p["MOVENOW"] = [](const Settings &s, const RecordingTarget &, const QList<SkippedLine> &) {
             return s.MOVENOW;
         };
@@ -278,6 +283,7 @@ private slots:
     void readerRules();
     void firstSaveWritesSampleLines();
     void everyLineInOrder();
+    void hamlibLeavesTheRestAsItWas();
     void parkingAzimuthRounding_data();
     void parkingAzimuthRounding();
     void floatFormat_data();
@@ -450,6 +456,14 @@ void TestConfiguration::readerRules_data()
     row("FAV3 name and azimuth", "FAV3TXT=Japan\r\nFAV3AZ=33", "favourite 3", "Japan|33");
     row("FAV azimuth as it stands", "FAV2AZ=400", "FAV2AZ", "400");
     row("FAV azimuth not a number reported", "FAV2AZ=x", "skipped", "1");
+
+    row("no Hamlib lines: dummy model, read back each second", "ANT=EGIS", "Hamlib", "1 COM0 [] [] 1 0 N 1000");
+    row("Hamlib lines", "HAMLIB_MODEL=603\r\nPORT_HAMLIB=4\r\nBAUD_HAMLIB=1200\r\nHAMLIB_DEVICE=h:1\r\n"
+        "STEP_HAMLIB=3\r\nAZOFFSET_HAMLIB=-2\r\nSTOP_HAMLIB=S\r\nHAMLIB_POLL=0", "Hamlib", "603 COM4 [1200] [h:1] 3 -2 S 0");
+    row("Hamlib model from 1, period from 0", "HAMLIB_MODEL=0\r\nHAMLIB_POLL=-1\r\nHAMLIB_MODEL=x", "skipped",
+        "1,2,3");
+    row("ANT=HAMLIB", "ANT=HAMLIB", "ANT", QString::number(Hamlib));
+    row("PARKING=HAMLIB", "PARKING=HAMLIB", "PARKING", QString::number(Hamlib + 1));
 }
 
 void TestConfiguration::readerRules()
@@ -480,7 +494,9 @@ void TestConfiguration::firstSaveWritesSampleLines()
 
     const QByteArray written = fileBytes(s.ConfigPath);
     QCOMPARE(written.left(firstStartSample.size()), firstStartSample);
-    QVERIFY(written.endsWith("FAV6TXT=Fav.6\r\nROTCTLDPORT=4533\r\nWLLEFT=0\r\nWLTOP=0\r\n"));
+    QVERIFY(written.endsWith("FAV6TXT=Fav.6\r\nROTCTLDPORT=4533\r\nWLLEFT=0\r\nWLTOP=0\r\n[HAMLIB]\r\nHAMLIB_MODEL=1\r\nBAUD_HAMLIB=\r\n"
+                             "HAMLIB_DEVICE=\r\nSTEP_HAMLIB=1\r\nAZOFFSET_HAMLIB=0\r\nSTOP_HAMLIB=N\r\n"
+                             "HAMLIB_POLL=1000\r\n"));
     QVERIFY(!QFile::exists(s.BackupPath));
     QVERIFY(!hasWriteBit(s.ConfigPath));
     QVERIFY(ui->messages.isEmpty());
@@ -546,6 +562,14 @@ void TestConfiguration::everyLineInOrder()
     s.WLLEFT = 800;
     s.WLTOP = 900;
     s.WLOC = 1;
+    target.portItems[Hamlib] = "COM7";
+    s.HAMLIB_MODEL = 603;
+    s.BAUD_HAMLIB.text = "9600";
+    s.HAMLIB_DEVICE = "shack:4533";
+    s.STEP_HAMLIB = 2;
+    s.AZOFFSET_HAMLIB = -4;
+    s.STOP_HAMLIB = SouthStop;
+    s.HAMLIB_POLL = 250;
 
     const QByteArray expected = "[TORVANEL  V2.4.1DX]\r\n"
                                 "LANGUAGE=FRENCH\r\nAUTO=1\r\nSERVER=N1MM\r\nPORTN1MM=12041\r\n"
@@ -575,10 +599,31 @@ void TestConfiguration::everyLineInOrder()
                                 "FAV3AZ=30\r\nFAV3TXT=VK\r\nFAV4AZ=40\r\nFAV4TXT=ZL\r\n"
                                 "FAV5AZ=50\r\nFAV5TXT=PY\r\nFAV6AZ=359\r\nFAV6TXT=KH6\r\n"
                                 "ROTCTLD=1\r\nROTCTLDPORT=4600\r\nROTCTLDALL=1\r\n"
-                                "MYLOCATOR=FN31pr\r\nWLLEFT=800\r\nWLTOP=900\r\nWLOC=1\r\n";
+                                "MYLOCATOR=FN31pr\r\nWLLEFT=800\r\nWLTOP=900\r\nWLOC=1\r\n"
+                                "[HAMLIB]\r\nHAMLIB_MODEL=603\r\nPORT_HAMLIB=7\r\nBAUD_HAMLIB=9600\r\n"
+                                "HAMLIB_DEVICE=shack:4533\r\nSTEP_HAMLIB=2\r\nAZOFFSET_HAMLIB=-4\r\n"
+                                "STOP_HAMLIB=S\r\nHAMLIB_POLL=250\r\n";
     const QByteArray written = configurationText(s, target, StoredChoices());
     QCOMPARE(fileLines(written), fileLines(expected));
     QCOMPARE(written, expected);
+}
+
+// A file that names Hamlib reads every other line as before, and a file written before Hamlib
+// reads as it did, with Hamlib's lines added at its end.
+void TestConfiguration::hamlibLeavesTheRestAsItWas()
+{
+    const auto rewritten = [](const QByteArray &file) {
+        Settings s;
+        RecordingTarget target(s);
+        StoredChoices stored;
+        readConfiguration(file, s, target, stored);
+        return configurationText(s, target, stored);
+    };
+    const QByteArray withHamlib = QByteArray(fullSample).replace("ANT=GS232", "ANT=HAMLIB")
+                                      .replace("PARKING=GS232", "PARKING=HAMLIB");
+    QCOMPARE(rewritten(withHamlib), withHamlib);
+    const QByteArray beforeHamlib = fullSample.left(fullSample.indexOf("[HAMLIB]"));
+    QCOMPARE(rewritten(beforeHamlib), fullSample);
 }
 
 void TestConfiguration::parkingAzimuthRounding_data()

@@ -2,6 +2,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCompleter>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -63,6 +64,8 @@ private slots:
     void firstActivationFillsTheDialog();
     void opensAndStaysAtItsDesignSize();
     void stationLocatorCheckedAsTyped();
+    void hamlibPage_data();
+    void hamlibPage();
 
 private:
     // Selects an interface with its port item COMn (the port test runs).
@@ -304,7 +307,7 @@ void TestSettingsDialog::valueFamiliesOnEveryMember()
             QVERIFY2(s.*page.offsetSetting == -7, name);
         }
     }
-    QCOMPARE(stopGroups, 9);
+    QCOMPARE(stopGroups, 10);
     // The KCT group shows its setting but stores nothing.
     dialog->RadioGroupKCTbutee->setItemIndex(SouthStop);
     QCOMPARE(s.STOP_KCT, int(NorthStop));
@@ -327,7 +330,8 @@ void TestSettingsDialog::baudListOnEveryMember()
 {
     for (const InterfacePage &page : interfacePages()) {
         QComboBox *list = page.baud.of(*dialog);
-        if (!list)
+        // Hamlib has no channel of its own: it takes the rate when it opens the port.
+        if (!list || page.rotator == Hamlib)
             continue;
         SerialChannel &channel = window->serial->channel(page.rotator);
         channel.setPortName(QStringLiteral("COM3"));
@@ -765,6 +769,51 @@ void TestSettingsDialog::opensAndStaysAtItsDesignSize()
             }
         }
     }
+}
+
+void TestSettingsDialog::hamlibPage_data()
+{
+    QTest::addColumn<QString>("search");
+    QTest::addColumn<int>("model");
+    QTest::addColumn<QString>("port");
+    QTest::addColumn<int>("selected");
+    QTest::addColumn<bool>("deviceField");
+    QTest::newRow("network model, no COM port needed") << "net ROT" << 2 << "" << int(Hamlib) << true;
+    QTest::newRow("serial model without a COM port refused") << "232b" << 603 << "" << -1 << false;
+    QTest::newRow("serial model on COM5, no port test") << "603" << 603 << "COM5" << int(Hamlib) << false;
+}
+
+void TestSettingsDialog::hamlibPage()
+{
+    QFETCH(QString, search);
+    QFETCH(int, model);
+    QFETCH(QString, port);
+    QFETCH(int, selected);
+    QFETCH(bool, deviceField);
+    QComboBox *models = dialog->ComboBoxHamlibModel;
+    // Any part of an entry finds it, whatever its case.
+    QCompleter *completer = models->completer();
+    completer->setCompletionPrefix(search);
+    QStringList found;
+    for (int row = 0; completer->setCurrentRow(row); ++row)
+        found << completer->currentCompletion();
+    const int index = models->findData(model);
+    QVERIFY2(found.contains(models->itemText(index)), qPrintable(found.join(u'|')));
+    models->setCurrentIndex(index);
+    emit models->activated(index);
+    QCOMPARE(settings().HAMLIB_MODEL, model);
+    QCOMPARE(dialog->EditHamlibDevice->isEnabled(), deviceField);
+    QCOMPARE(dialog->RadioGroupPortHamlib->isEnabled(), !deviceField);
+    dialog->EditHamlibDevice->setText(QStringLiteral("shack:4533"));
+    QCOMPARE(settings().HAMLIB_DEVICE, QStringLiteral("shack:4533"));
+
+    if (!port.isEmpty())
+        dialog->comGroup(Hamlib)->setItemIndex(comItem(Hamlib, port));
+    dialog->RadioGroupRotor->setItemIndex(Hamlib);
+    QCOMPARE(settings().ANT, selected);
+    QCOMPARE((*ui)->messages.size(), selected < 0 ? 1 : 0);
+    QCOMPARE(settings().PORT_HAMLIB, port.isEmpty() ? -1 : 4);
+    QCOMPARE(com5->drain(20), QByteArray());
 }
 
 QTEST_MAIN(TestSettingsDialog)

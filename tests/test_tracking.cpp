@@ -130,7 +130,7 @@ void TestTracking::stopOrderAndMissingDrivers()
     }
     table.stopAll();
     QCOMPARE(calls, QStringList({"EA4TX", "GS232", "EASYCOMM", "DCU1", "PROSISTEL", "TRAKBOX", "KCT",
-                                 "M2ORION", "EGIS"}));
+                                 "M2ORION", "EGIS", "HAMLIB"}));
     QVERIFY(!table.track(GS232));
     QVERIFY(!table.track(NoInterface));
 }

@@ -56,7 +56,9 @@ void MainWindowConfiguration::selectServer(AzimuthServer server)
 
 void MainWindowConfiguration::applyBaud(int rotatorInterface, int baudIndex)
 {
-    window->serial->channel(rotatorInterface).setBaudRate(baudRate(baudIndex));
+    // Hamlib takes its rate from the setting when it opens the port.
+    if (rotatorInterface != Hamlib)
+        window->serial->channel(rotatorInterface).setBaudRate(baudRate(baudIndex));
 }
 
 // The dialog does not exist yet while the file is read; its boxes take these at the first

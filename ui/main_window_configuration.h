@@ -56,7 +56,7 @@ private:
     TForm1 *window;
     bool started = false;
     int startInterface = -1;
-    std::array<QString, 11> startPorts;
+    std::array<QString, InterfaceCount> startPorts;
     // The main window's measures as the file gave them, before they were bounded and brought on
     // screen; the design's where the file has none.
     std::array<int, 4> storedMainWindow;

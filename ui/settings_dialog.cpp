@@ -25,6 +25,7 @@
 #include "platform/programs.h"
 #include "platform/ui_services.h"
 #include "ports/port_library.h"
+#include "rotator/hamlib_models.h"
 #include "rotator/tracking.h"
 #include "ui/settings_dialog_families.h"
 #include "ui/settings_dialog_pages.h"
@@ -68,7 +69,14 @@ void RadioGroup::addItem(const QString &text)
     // The scroll bar's room is kept, so that the items are never cut when it appears.
     if (scroll)
         scroll->setMinimumWidth(scroll->widget()->minimumSizeHint().width()
-                                + scroll->verticalScrollBar()->sizeHint().width());
+                                + (barWidth > 0 ? barWidth : scroll->verticalScrollBar()->sizeHint().width()));
+}
+
+void RadioGroup::narrowScrollBar(int width)
+{
+    barWidth = width;
+    scroll->verticalScrollBar()->setFixedWidth(width);
+    scroll->setMinimumWidth(scroll->widget()->minimumSizeHint().width() + width);
 }
 
 int RadioGroup::count() const
@@ -112,14 +120,17 @@ TFormInit::TFormInit(TForm1 *mainWindow) : QWidget(mainWindow, Qt::Window), form
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
                    | Qt::WindowCloseButtonHint);
 
-    RadioGroupRotor = new RadioGroup(QStringLiteral("INTERFACE"), this);
+    // Twelve interfaces do not fit the design's height: they scroll.
+    RadioGroupRotor = new RadioGroup(QStringLiteral("INTERFACE"), this, RadioGroup::Overflow::Scrolls);
     RadioGroupRotor->setObjectName(QStringLiteral("RadioGroupRotor"));
     for (const char *item : {"PourSat", "FODTrack", "EA4TX", "GS232", "EasyComm", "TrakBox", "KCT", "ProSisTel",
-                             "DCU-1", "M2-ORION", "EGIS"})
+                             "DCU-1", "M2-ORION", "EGIS", "Hamlib"})
         RadioGroupRotor->addItem(QLatin1String(item));
+    // A narrow bar: the twelve interfaces take the width that the eleven had.
+    RadioGroupRotor->narrowScrollBar(5);
     PageControlAntenne = new QTabWidget(this);
     PageControlAntenne->setObjectName(QStringLiteral("PageControlAntenne"));
-    // Eleven tabs never fit the design's width: they scroll, each caption whole.
+    // Twelve tabs never fit the design's width: they scroll, each caption whole.
     PageControlAntenne->setUsesScrollButtons(true);
     PageControlAntenne->setElideMode(Qt::ElideNone);
     createPages();
@@ -181,6 +192,7 @@ TFormInit::TFormInit(TForm1 *mainWindow) : QWidget(mainWindow, Qt::Window), form
     // English until the main window's language says otherwise.
     setLanguageTexts(languages::Language::English);
     connectFamilies();
+    connectHamlib();
     connect(RadioGroupRotor, &RadioGroup::clicked, this, [this] { platform::guarded([this] { RadioGroupRotorClick(); }); });
     connect(CheckBoxTKBHost, &QCheckBox::toggled, this, [this] { CheckBoxTKBHostClick(); });
     connect(CheckBoxEnvoiCommande, &QCheckBox::toggled, this, [this] { CheckBoxEnvoiCommandeClick(); });
@@ -214,7 +226,7 @@ RadioGroup *TFormInit::comGroup(int rotatorInterface) const
 
 void TFormInit::addComPort(const QString &name)
 {
-    for (int rotator : {GS232, EasyComm, DCU1, TrakBox, ProSisTel, M2Orion, EGIS})
+    for (int rotator : {GS232, EasyComm, DCU1, TrakBox, ProSisTel, M2Orion, EGIS, Hamlib})
         comGroup(rotator)->addItem(name);
 }
 
@@ -307,8 +319,9 @@ void TFormInit::FormShow()
     showParallelBoard(FODTrack);
     RadioGroupEAbutee->setItemIndex(s.STOP_EA4TX);
     SpinEditStepEA->setValue(s.STEP_EA4TX);
-    for (int rotator : {GS232, EasyComm, DCU1, ProSisTel, TrakBox, M2Orion, EGIS})
+    for (int rotator : {GS232, EasyComm, DCU1, ProSisTel, TrakBox, M2Orion, EGIS, Hamlib})
         showSerialInterface(rotator);
+    showHamlib();
     RadioGroupKCTbutee->setItemIndex(s.STOP_KCT);
     SpinEditKCTAzOffset->setValue(s.AZOFFSET_KCT);
     SpinEditStepKCT->setValue(s.STEP_KCT);
@@ -360,7 +373,10 @@ void TFormInit::RadioGroupRotorClick()
         if (page.portKind == PortKind::Lpt) {
             lptGroupClick(selected);
         } else if (page.portKind == PortKind::Com) {
-            if (page.port.of(*this)->itemIndex() < 0) {
+            // Hamlib's models that are not on a serial port need none.
+            if (selected == Hamlib && !isSerialModel(s.HAMLIB_MODEL)) {
+                form1->hamlib->close();
+            } else if (page.port.of(*this)->itemIndex() < 0) {
                 RadioGroupRotor->setItemIndex(-1);
                 platform::ui().message(platform::MessageKind::Warning, s.MsgChooseComPort);
             } else {
@@ -434,6 +450,9 @@ bool TFormInit::FormClose()
         else
             channel.close();
     }
+
+    // As the serial controllers get their stop, unless the interface is not the one selected.
+    form1->hamlib->sendClosing(selected != Hamlib);
 
     s.TestRequest = false;
     s.PARKING = 0;

@@ -19,6 +19,7 @@ class QPushButton;
 class QScrollArea;
 class QSpinBox;
 class QTabWidget;
+class QVBoxLayout;
 class TForm1;
 
 // A titled column of radio buttons with at most one selected; -1 means none.
@@ -37,6 +38,8 @@ public:
     int itemIndex() const;
     // -1 clears the selection; only a selection that changes to an item emits clicked.
     void setItemIndex(int index);
+    // For a scrolling group.
+    void narrowScrollBar(int width);
 
 signals:
     // An item became selected, by the user or by the program.
@@ -46,6 +49,7 @@ private:
     QButtonGroup *buttons;
     QGridLayout *grid;
     QScrollArea *scroll = nullptr;
+    int barWidth = 0;  // 0: the style's
 };
 
 // The settings dialog: the interface choice, one page per interface, the N1MM listener's
@@ -69,7 +73,7 @@ public:
     // Runs the handler of a page control by its name ("RadioGroupPortGSClick"); false when no
     // control has a handler of that name.
     bool runHandler(const QString &name);
-    // Appends a serial port name to the seven COM groups.
+    // Appends a serial port name to the COM groups.
     void addComPort(const QString &name);
     // The COM radio group of a serial interface; null for the others.
     RadioGroup *comGroup(int rotatorInterface) const;
@@ -88,7 +92,7 @@ public:
     RadioGroup *RadioGroupRotor;
     QTabWidget *PageControlAntenne;
     QWidget *TabSheetPourSat, *TabSheetFOD, *TabSheetEA, *TabSheetGS, *TabSheetEasy, *TabSheetTKB,
-        *TabSheetKCT, *TabSheetPro, *TabSheetDCU, *TabSheetM2, *TabSheetEGI;
+        *TabSheetKCT, *TabSheetPro, *TabSheetDCU, *TabSheetM2, *TabSheetEGI, *TabSheetHamlib;
     QGroupBox *GroupBoxN1MM;
     QLabel *LabelPortN1MM, *LabelAntN1MM;
     QLineEdit *EditPortN1MM, *EditAntN1MM;
@@ -104,33 +108,41 @@ public:
 
     RadioGroup *RadioGroupHNVLPT, *RadioGroupFODLPT;
     RadioGroup *RadioGroupPortGS, *RadioGroupPortEasy, *RadioGroupPortTKB, *RadioGroupPortPro,
-        *RadioGroupPortDCU, *RadioGroupPortM2, *RadioGroupPortEGI;
+        *RadioGroupPortDCU, *RadioGroupPortM2, *RadioGroupPortEGI, *RadioGroupPortHamlib;
     RadioGroup *RadioGroupHNVButee, *RadioGroupFODButee, *RadioGroupEAbutee, *RadioGroupGSbutee,
         *RadioGroupEasyButee, *RadioGroupKCTbutee, *RadioGroupProButee, *RadioGroupDCUButee,
-        *RadioGroupM2Butee, *RadioGroupEGIButee;
+        *RadioGroupM2Butee, *RadioGroupEGIButee, *RadioGroupHamlibButee;
     QSpinBox *SpinEditStepPourSat, *SpinEditStepFODtrack, *SpinEditStepEA, *SpinEditStepGS,
         *SpinEditStepEasy, *SpinEditStepTKB, *SpinEditStepKCT, *SpinEditstepPro, *SpinEditStepDCU,
-        *SpinEditStepM2, *SpinEditStepEGI;
+        *SpinEditStepM2, *SpinEditStepEGI, *SpinEditStepHamlib;
     QLabel *LabelStepPourSat, *LabelStepFODTrack, *LabelStepEA, *LabelStepGS, *LabelStepEasy,
-        *LabelStepTKB, *LabelStepKCT, *LabelStepPro, *LabelStepDCU, *LabelStepM2, *LabelStepEGI;
+        *LabelStepTKB, *LabelStepKCT, *LabelStepPro, *LabelStepDCU, *LabelStepM2, *LabelStepEGI,
+        *LabelStepHamlib;
     QSpinBox *SpinEditGSAzOffset, *SpinEditEasyAzOffset, *SpinEditTKBAzOffset, *SpinEditKCTAzOffset,
-        *SpinEditProAzOffset, *SpinEditDCUAzOffset, *SpinEditM2AzOffset, *SpinEditEGIAzOffset;
-    QComboBox *ComboBoxBaudGS, *ComboBoxBaudEasy, *ComboBoxBaudTKB, *ComboBoxBaudDCU;
+        *SpinEditProAzOffset, *SpinEditDCUAzOffset, *SpinEditM2AzOffset, *SpinEditEGIAzOffset,
+        *SpinEditHamlibAzOffset;
+    QComboBox *ComboBoxBaudGS, *ComboBoxBaudEasy, *ComboBoxBaudTKB, *ComboBoxBaudDCU, *ComboBoxBaudHamlib;
     QLineEdit *EditHNVCalAz, *EditHNVZero, *EditFODCalAz, *EditFODZero;
     QSpinBox *SpinEditAzTestHNV, *SpinEditAzTestFOD, *SpinEditAzTestEA, *SpinEditAzTestGS,
         *SpinEditAzTestEasy, *SpinEditAzTestTKB, *SpinEditAzTestKCT, *SpinEditAzTestPro,
-        *SpinEditAZTestDCU, *SpinEditAzTestM2, *SpinEditAzTestEGI;
+        *SpinEditAZTestDCU, *SpinEditAzTestM2, *SpinEditAzTestEGI, *SpinEditAzTestHamlib;
     QPushButton *BitBtnTestHNV, *BitBtntestFOD, *BitBtnTestEA, *BitBtnTestGS, *BitBtnTestEasy,
-        *BitBtnTestTKB, *BitBtnTestKCT, *BitBtntestPro, *BitBtnTestDCU, *BitBtnTestM2, *BitBtnTestEGI;
+        *BitBtnTestTKB, *BitBtnTestKCT, *BitBtntestPro, *BitBtnTestDCU, *BitBtnTestM2, *BitBtnTestEGI,
+        *BitBtnTestHamlib;
     QCheckBox *CheckBoxParkHNV, *CheckBoxParkFOD, *CheckBoxParkEA, *CheckBoxParkGS, *CheckBoxParkEasy,
         *CheckBoxParkTKB, *CheckBoxParkKCT, *CheckBoxParkPro, *CheckBoxParkDCU, *CheckBoxParkM2,
-        *CheckBoxParkEGI;
+        *CheckBoxParkEGI, *CheckBoxParkHamlib;
     QLabel *LabelparkHNV, *LabelParkFOD, *LabelParkEA, *LabelParkGS, *LabelParkEasy, *LabelparkTKB,
-        *LabelParkKCT, *LabelParkPro, *LabelParkDCU, *labelParkM2, *LabelParkEGI;
+        *LabelParkKCT, *LabelParkPro, *LabelParkDCU, *labelParkM2, *LabelParkEGI, *LabelParkHamlib;
     QLabel *StaticTextEA4TX, *LabelEA4TX, *LabelKCTMove;
     QCheckBox *CheckBoxGSel, *CheckBoxTKBHost, *CheckBoxCPMoff;
     QLineEdit *EditKctMove;
     QSpinBox *SpinEditElTestKCT;
+    // Hamlib's models, searched by typing any part of an entry, and the device or host:port of
+    // the models that are not on a serial port.
+    QComboBox *ComboBoxHamlibModel;
+    QLineEdit *EditHamlibDevice;
+    QLabel *LabelHamlibModel, *LabelHamlibDevice;
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -148,6 +160,14 @@ private:
     // Where a page's handler runs: one implementation per family, by the row of its member.
     void addHandler(const char *name, std::function<void()> handler);
     bool movenowPresent() const;
+    // The Hamlib page: its model list and device field, and their handlers.
+    void createHamlibControls(QVBoxLayout *column);
+    void showHamlib();
+    void connectHamlib();
+    void hamlibModelClick(int index);
+    void hamlibDeviceChange();
+    // The COM port and rate serve the serial models, the device field the others.
+    void showHamlibPortKind();
 
     // The nine families of page handlers, each on the interface (or edit) of its member.
     void lptGroupClick(int rotatorInterface);

@@ -42,7 +42,7 @@ const CalibrationEdit calibrationEdits[] = {
 const Member comGroups[] = {
     {"RadioGroupPortGSClick", GS232},   {"RadioGroupPortEasyClick", EasyComm}, {"RadioGroupPortTKBClick", TrakBox},
     {"RadioGroupPortProClick", ProSisTel}, {"RadioGroupPortDCUClick", DCU1},  {"RadioGroupPortM2Click", M2Orion},
-    {"RadioGroupPortEGIClick", EGIS},
+    {"RadioGroupPortEGIClick", EGIS},    {"RadioGroupPortHamlibClick", Hamlib},
 };
 
 const Member stopSides[] = {
@@ -50,7 +50,7 @@ const Member stopSides[] = {
     {"RadioGroupEAbuteeClick", EA4TX},    {"RadioGroupGSbuteeClick", GS232},
     {"RadioGroupEasyButeeClick", EasyComm}, {"RadioGroupProButeeClick", ProSisTel},
     {"RadioGroupDCUButeeClick", DCU1},    {"RadioGroupM2ButeeClick", M2Orion},
-    {"RadioGroupEGIButeeClick", EGIS},
+    {"RadioGroupEGIButeeClick", EGIS},   {"RadioGroupHamlibButeeClick", Hamlib},
 };
 
 const Member minimumSteps[] = {
@@ -59,7 +59,7 @@ const Member minimumSteps[] = {
     {"SpinEditStepEasyChange", EasyComm},   {"SpinEditStepTKBChange", TrakBox},
     {"SpinEditStepKCTChange", KCT},         {"SpinEditstepProChange", ProSisTel},
     {"SpinEditStepDCUChange", DCU1},        {"SpinEditStepM2Change", M2Orion},
-    {"SpinEditStepEGIChange", EGIS},
+    {"SpinEditStepEGIChange", EGIS},        {"SpinEditStepHamlibChange", Hamlib},
 };
 
 const Member offsets[] = {
@@ -67,23 +67,25 @@ const Member offsets[] = {
     {"SpinEditTKBAzOffsetChange", TrakBox},   {"SpinEditKCTAzOffsetChange", KCT},
     {"SpinEditProAzOffsetChange", ProSisTel}, {"SpinEditDCUAzOffsetChange", DCU1},
     {"SpinEditM2AzOffsetChange", M2Orion},    {"SpinEditEGIAzOffsetChange", EGIS},
+    {"SpinEditHamlibAzOffsetChange", Hamlib},
 };
 
 const Member baudLists[] = {{"ComboBoxBaudGSClick", GS232}, {"ComboBoxBaudEasyClick", EasyComm},
-                            {"ComboBoxBaudTKBClick", TrakBox}, {"ComboBoxBaudDCUClick", DCU1}};
+                            {"ComboBoxBaudTKBClick", TrakBox}, {"ComboBoxBaudDCUClick", DCU1},
+                            {"ComboBoxBaudHamlibClick", Hamlib}};
 
 const Member testButtons[] = {
     {"BitBtnTestHNVClick", PourSat},  {"BitBtnTestFODClick", FODTrack}, {"BitBtnTestEAClick", EA4TX},
     {"BitBtnTestGSClick", GS232},     {"BitBtnTestEasyClick", EasyComm}, {"BitBtnTestTKBClick", TrakBox},
     {"BitBtnTestKCTClick", KCT},      {"BitBtntestProClick", ProSisTel}, {"BitBtnTestDCUClick", DCU1},
-    {"BitBtnTestM2Click", M2Orion},   {"BitBtnTestEGIClick", EGIS},
+    {"BitBtnTestM2Click", M2Orion},   {"BitBtnTestEGIClick", EGIS},      {"BitBtnTestHamlibClick", Hamlib},
 };
 
 const Member parkingBoxes[] = {
     {"CheckBoxParkHNVClick", PourSat},   {"CheckBoxParkFODClick", FODTrack}, {"CheckBoxParkEAClick", EA4TX},
     {"CheckBoxParkGSClick", GS232},      {"CheckBoxParkEasyClick", EasyComm}, {"CheckBoxParkTKBClick", TrakBox},
     {"CheckBoxParkKCTClick", KCT},       {"CheckBoxParkProClick", ProSisTel}, {"CheckBoxParkDCUClick", DCU1},
-    {"CheckBoxParkM2Click", M2Orion},    {"CheckBoxParkEGIClick", EGIS},
+    {"CheckBoxParkM2Click", M2Orion},    {"CheckBoxParkEGIClick", EGIS},     {"CheckBoxParkHamlibClick", Hamlib},
 };
 
 // A spin box signals only acceptable texts, and its text field none that the program sets.
@@ -214,6 +216,13 @@ void TFormInit::comGroupClick(int rotator)
     const int index = group->itemIndex();
     if (index < 0)
         return;
+    if (rotator == Hamlib) {
+        // Hamlib opens the port itself, at the next command, and says what fails.
+        s.*page.portSetting = comValue(group->itemText(index));
+        form1->hamlib->close();
+        form1->titre();
+        return;
+    }
     SerialDrivers &serial = *form1->serial;
     SerialChannel &channel = serial.channel(rotator);
     if (channel.connected())
@@ -262,9 +271,13 @@ void TFormInit::offsetChange(int rotator)
 void TFormInit::baudListClick(int rotator, int index)
 {
     const InterfacePage &page = interfacePages()[rotator];
-    SerialChannel &channel = form1->serial->channel(rotator);
-    channel.close();
-    channel.setBaudRate(baudRate(index));
+    if (rotator == Hamlib) {
+        form1->hamlib->close();
+    } else {
+        SerialChannel &channel = form1->serial->channel(rotator);
+        channel.close();
+        channel.setBaudRate(baudRate(index));
+    }
     BaudSetting &baud = settings().*page.baudSetting;
     baud.BaudIndex = index;
     baud.text = page.baud.of(*this)->itemText(index);

@@ -67,6 +67,11 @@ const std::array<InterfacePage, InterfaceCount> &interfacePages()
          C(RadioGroupEGIButee), &Settings::STOP_EGIS, C(SpinEditStepEGI), C(LabelStepEGI), &Settings::STEP_EGIS,
          C(SpinEditEGIAzOffset), &Settings::AZOFFSET_EGIS, NONE, nullptr, C(SpinEditAzTestEGI), 5,
          C(BitBtnTestEGI), "BitBtnTestEGIClick", C(CheckBoxParkEGI), C(LabelParkEGI), false, false},
+        {Hamlib, "Hamlib", C(TabSheetHamlib), PortKind::Com, C(RadioGroupPortHamlib), &Settings::PORT_HAMLIB,
+         C(RadioGroupHamlibButee), &Settings::STOP_HAMLIB, C(SpinEditStepHamlib), C(LabelStepHamlib),
+         &Settings::STEP_HAMLIB, C(SpinEditHamlibAzOffset), &Settings::AZOFFSET_HAMLIB, C(ComboBoxBaudHamlib),
+         &Settings::BAUD_HAMLIB, C(SpinEditAzTestHamlib), 5, C(BitBtnTestHamlib), "BitBtnTestHamlibClick",
+         C(CheckBoxParkHamlib), C(LabelParkHamlib), false, false},
     }};
     return pages;
 }
@@ -238,6 +243,9 @@ void TFormInit::createPages()
         case ProSisTel:
             CheckBoxCPMoff = named(new QCheckBox(QStringLiteral("CPM off")), "CheckBoxCPMoff");
             column->addWidget(CheckBoxCPMoff);
+            break;
+        case Hamlib:
+            createHamlibControls(column);
             break;
         default:
             break;

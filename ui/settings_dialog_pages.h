@@ -52,5 +52,5 @@ struct InterfacePage {
 // The style's own margins and spacings would make the dialog half again as large as its design.
 void tightLayout(QLayout *layout, int spacing = 4);
 
-// The eleven pages in RotatorInterface order.
+// The pages in RotatorInterface order.
 const std::array<InterfacePage, InterfaceCount> &interfacePages();

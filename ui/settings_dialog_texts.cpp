@@ -1,5 +1,7 @@
 // The settings dialog's texts that follow the language.
 #include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
 #include <QLabel>
 
 #include "app/settings.h"
@@ -37,6 +39,10 @@ const Text myLocator = {"My locator :", "Mon locator :"};
 const Text locatorHint = {"4, 6 or 8 characters: JN18du", "4, 6 ou 8 caractères : JN18du"};
 const Text rotctldPort = {"The rotctld port must be a whole number from 1 to 65535",
                           "Le port rotctld doit être un nombre entier de 1 à 65535"};
+const Text hamlibModel = {"Model", "Modèle"};
+const Text hamlibSearch = {"Type to search: maker, model, number", "Taper pour chercher : marque, modèle, numéro"};
+const Text hamlibDevice = {"Device", "Accès"};
+const Text hamlibDeviceHint = {"/dev/... or host:port", "/dev/... ou hôte:port"};
 
 } // namespace
 
@@ -61,4 +67,8 @@ void TFormInit::setLanguageTexts(languages::Language language)
     rotctldPortMessage = rotctldPort.in(language);
     LabelMyLocator->setText(myLocator.in(language));
     LabelLocatorHint->setText(locatorHint.in(language));
+    LabelHamlibModel->setText(hamlibModel.in(language));
+    ComboBoxHamlibModel->lineEdit()->setPlaceholderText(hamlibSearch.in(language));
+    LabelHamlibDevice->setText(hamlibDevice.in(language));
+    EditHamlibDevice->setPlaceholderText(hamlibDeviceHint.in(language));
 }

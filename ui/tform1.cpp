@@ -16,6 +16,7 @@
 #include "app/title.h"
 #include "platform/error.h"
 #include "platform/ui_services.h"
+#include "rotator/tracking.h"
 #include "sources/angle_window.h"
 #include "sources/favourites.h"
 #include "ui/main_window_configuration.h"
@@ -69,6 +70,14 @@ TForm1::TForm1(QWidget *parent) : QMainWindow(parent)
     host = std::make_unique<HostDrivers>(HostDrivers::Hooks{
         [this](const QString &command) { showCommand(command); }});
     host->registerIn(drivers);
+    hamlib = std::make_unique<HamlibDriver>(HamlibDriver::Hooks{
+        [this](const QString &command) { showCommand(command); }, [this](int ms) { wait(ms); },
+        [](const QString &text) { platform::reportError(text); }});
+    hamlib->registerIn(drivers);
+    connect(hamlib.get(), &HamlibDriver::measuredAzimuthChanged, this, [this] {
+        drawNeedle();
+        showInterfaceState();
+    });
     engine = new TrackingEngine(drivers, this);
     connect(engine, &TrackingEngine::tracked, this, [this](const TrackResult &result) {
         platform::guarded([&] { showTrackResult(result); });
@@ -189,7 +198,16 @@ void TForm1::createDiagnosticControls()
 
 void TForm1::showCommand(const QString &command)
 {
-    LabelEtatInterface->setText(command);
+    lastCommand = command;
+    showInterfaceState();
+}
+
+void TForm1::showInterfaceState()
+{
+    const std::optional<double> measured = hamlib->measuredAzimuth();
+    LabelEtatInterface->setText(
+        measured ? lastCommand + QStringLiteral("  AZ=") + QString::number(int(tracking::roundHalfEven(*measured)))
+                 : lastCommand);
     // Outside a layout a label keeps the width of its first caption.
     LabelEtatInterface->adjustSize();
 }

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "rotator/driver_table.h"
+#include "rotator/hamlib_driver.h"
 #include "rotator/host_drivers.h"
 #include "rotator/parallel_drivers.h"
 #include "rotator/serial_drivers.h"
@@ -76,6 +77,9 @@ public:
     void cadran();
     void drawNeedle();
     void echoToAngleWindow();
+    // Where the antenna points as far as the program knows: the measured azimuth, else the one
+    // it was last sent to, else the one displayed.
+    int knownAzimuth() const;
 
     // Tracking engine.
     void ButtonTrackClick();
@@ -167,6 +171,8 @@ public:
     std::unique_ptr<ParallelDrivers> parallel;
     // EA4TX through ARSWIN, KCT through Movenow.
     std::unique_ptr<HostDrivers> host;
+    // Every rotator Hamlib knows, through its worker thread.
+    std::unique_ptr<HamlibDriver> hamlib;
 
     // Components, named as the program's documentation names them.
     QFrame *PanelLampe;
@@ -258,8 +264,10 @@ private:
     void createPanel();
     void createFavouritesRow();
     void createDiagnosticControls();
-    // The drivers' last command and its port, in the hidden command label.
+    // The drivers' last command and its port, in the hidden command label, followed by the
+    // azimuth the rotator reports when it reports one.
     void showCommand(const QString &command);
+    void showInterfaceState();
     void createMenus();
     void createHiddenMenu();
     // Gives the hidden items their Ctrl+Num keys.
@@ -274,6 +282,7 @@ private:
     void selectDdeServer(QAction *item, languages::Server server, const QString &service);
     void openDdeLink(const QString &service);
 
+    QString lastCommand;
     bool firstShowDone = false;
     // From the first close request on, no source starts a command but the exit's parking.
     bool closeRequested = false;

@@ -6,8 +6,10 @@
 #include <QPainter>
 
 #include "app/settings.h"
+#include "rotator/tracking.h"
 #include "sources/angle_window.h"
 #include "ui/dial.h"
+#include "widgets/lcd99.h"
 
 void TForm1::cadran()
 {
@@ -26,10 +28,22 @@ void TForm1::drawNeedle()
     // Drawn on the clean dial, so no trace of the previous needle remains.
     QPixmap canvas = Image2->pixmap();
     QPainter painter(&canvas);
+    // Where the rotator says it points, under the needle of where it is sent.
+    if (const std::optional<double> measured = hamlib->measuredAzimuth()) {
+        painter.setPen(QPen(dial::MeasuredNeedle, 2, Qt::SolidLine, Qt::RoundCap));
+        painter.drawLine(dial::Centre, dial::needleEnd(int(tracking::roundHalfEven(*measured))));
+    }
     painter.setPen(QPen(QColor(255, 0, 0), 2, Qt::SolidLine, Qt::RoundCap));
     painter.drawLine(dial::Centre, dial::needleEnd(azimuth));
     painter.end();
     Image1->setPixmap(canvas);
+}
+
+int TForm1::knownAzimuth() const
+{
+    if (const std::optional<double> measured = hamlib->measuredAzimuth())
+        return int(tracking::roundHalfEven(*measured));
+    return engine->lastSent().value_or(LCDAzi->Value().toInt());
 }
 
 void TForm1::echoToAngleWindow()

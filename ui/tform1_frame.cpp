@@ -100,6 +100,8 @@ void TForm1::sendClosingCommands()
         drivers.at(EA4TX).stop();
     else if (serialProtocol(s.ANT))
         serial->sendClosing(s.ANT, parksAtExit());
+    else if (s.ANT == Hamlib)
+        hamlib->sendClosing(parksAtExit());
 }
 
 void TForm1::saveConfiguration()

@@ -23,8 +23,8 @@ void TForm1::createRotctldServer()
             platform::guarded([&] { result = turnTo(azimuth); });
             return rotctldStatus(result.outcome);
         },
-        // Where the antenna was sent; before any command, what the display shows.
-        [this] { return engine->lastSent().value_or(LCDAzi->Value().toInt()); },
+        // Where the antenna is read to be, else where it was sent, else what the display shows.
+        [this] { return knownAzimuth(); },
         [this] { platform::guarded([this] { BitBtnStopClick(); }); },
         [this] {
             if (!parksAtExit())

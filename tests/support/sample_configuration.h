@@ -121,4 +121,12 @@ inline const QByteArray fullSample = "[TORVANEL  V2.4.1DX]\r\n"
                                    "MYLOCATOR=JN18du\r\n"
                                    "WLLEFT=420\r\n"
                                    "WLTOP=320\r\n"
-                                   "WLOC=1\r\n";
+                                   "WLOC=1\r\n"
+                                   "[HAMLIB]\r\n"
+                                   "HAMLIB_MODEL=1\r\n"
+                                   "BAUD_HAMLIB=\r\n"
+                                   "HAMLIB_DEVICE=\r\n"
+                                   "STEP_HAMLIB=1\r\n"
+                                   "AZOFFSET_HAMLIB=0\r\n"
+                                   "STOP_HAMLIB=N\r\n"
+                                   "HAMLIB_POLL=1000\r\n";

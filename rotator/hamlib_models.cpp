@@ -1,0 +1,44 @@
+#include "rotator/hamlib_models.h"
+
+#include <algorithm>
+
+#include <hamlib/rotator.h>
+
+void prepareHamlib()
+{
+    static const bool prepared = [] {
+        bool ok = false;
+        const int level = qEnvironmentVariableIntValue("TORVANEL_HAMLIB_DEBUG", &ok);
+        rig_set_debug(ok && level >= RIG_DEBUG_BUG && level <= RIG_DEBUG_TRACE ? rig_debug_level_e(level)
+                                                                                : RIG_DEBUG_NONE);
+        rot_load_all_backends();
+        return true;
+    }();
+    Q_UNUSED(prepared);
+}
+
+QList<HamlibModel> hamlibModels()
+{
+    prepareHamlib();
+    QList<HamlibModel> models;
+    rot_list_foreach(
+        [](const rot_caps *caps, rig_ptr_t list) {
+            static_cast<QList<HamlibModel> *>(list)->append(
+                {int(caps->rot_model), QString::fromUtf8(caps->mfg_name), QString::fromUtf8(caps->model_name),
+                 QString::fromUtf8(rig_strstatus(caps->status)), caps->port_type == RIG_PORT_SERIAL});
+            return 1;  // go on
+        },
+        &models);
+    std::sort(models.begin(), models.end(), [](const HamlibModel &a, const HamlibModel &b) {
+        const int byMaker = a.manufacturer.compare(b.manufacturer, Qt::CaseInsensitive);
+        return byMaker != 0 ? byMaker < 0 : a.name.compare(b.name, Qt::CaseInsensitive) < 0;
+    });
+    return models;
+}
+
+bool isSerialModel(int model)
+{
+    prepareHamlib();
+    const rot_caps *caps = rot_get_caps(rot_model_t(model));
+    return caps && caps->port_type == RIG_PORT_SERIAL;
+}

@@ -1,0 +1,359 @@
+#include <QAction>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProcess>
+#include <QSocketNotifier>
+#include <QStandardPaths>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTimer>
+#include <QtTest>
+
+#include <memory>
+
+#include "app/settings.h"
+#include "platform/ui_services.h"
+#include "sources/rotctld_server.h"
+#include "support/free_ports.h"
+#include "support/gs232_station.h"
+#include "ui/dial.h"
+#include "ui/tform1.h"
+#include "ui/up_down.h"
+
+namespace {
+
+// A GS-232B at the far end of the line: it keeps what Hamlib sends and answers its position
+// query with the azimuth it is given.
+struct AnsweringGs232b {
+    explicit AnsweringGs232b(const PseudoTerminal &line) : line(line), notifier(line.master, QSocketNotifier::Read)
+    {
+        QObject::connect(&notifier, &QSocketNotifier::activated, [this] {
+            char chunk[256];
+            const ssize_t n = ::read(this->line.master, chunk, sizeof chunk);
+            if (n <= 0)
+                return;
+            received.append(chunk, n);
+            if (answers && received.endsWith("C2\r")) {
+                const QByteArray reply = "AZ=" + QByteArray::number(azimuth).rightJustified(3, '0') + "  EL=000\r\n";
+                [[maybe_unused]] const ssize_t written = ::write(this->line.master, reply.constData(), reply.size());
+            }
+        });
+    }
+    // What arrived, the position queries left out.
+    QByteArray commands() const { return QByteArray(received).replace("C2\r", ""); }
+
+    const PseudoTerminal &line;
+    QSocketNotifier notifier;
+    QByteArray received;
+    int azimuth = 87;
+    bool answers = true;
+};
+
+// Hamlib's own rotctld with its dummy rotator on a loopback port.
+struct DummyRotctld {
+    DummyRotctld()
+    {
+        server.start(QStringLiteral("rotctld"), {QStringLiteral("-m"), QStringLiteral("1"), QStringLiteral("-T"),
+                                                 QStringLiteral("127.0.0.1"), QStringLiteral("-t"),
+                                                 QString::number(port)});
+        ready = server.waitForStarted() && QTest::qWaitFor([this] {
+            QTcpSocket probe;
+            probe.connectToHost(QHostAddress::LocalHost, port);
+            return probe.waitForConnected(100);
+        });
+    }
+    ~DummyRotctld()
+    {
+        server.kill();
+        server.waitForFinished();
+    }
+    // The azimuth the dummy reports, asked as any rotctld client asks.
+    int azimuth() const
+    {
+        QTcpSocket client;
+        client.connectToHost(QHostAddress::LocalHost, port);
+        client.waitForConnected(2000);
+        client.write("p\n");
+        while (client.canReadLine() || client.waitForReadyRead(2000)) {
+            if (client.canReadLine())
+                return int(client.readLine().trimmed().toDouble());
+        }
+        return -1;
+    }
+    QString address() const { return QStringLiteral("127.0.0.1:%1").arg(port); }
+
+    quint16 port = freeTcpPort();
+    QProcess server;
+    bool ready = false;
+};
+
+int rounded(std::optional<double> azimuth)
+{
+    return azimuth ? int(std::nearbyint(*azimuth)) : -1;
+}
+
+} // namespace
+
+// The Hamlib interface through the real main window: Hamlib's dummy in process, a GS-232B on a
+// pseudo-terminal, Hamlib's own rotctld over loopback, and controllers that never answer.
+class TestHamlib : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void dummyFollowsTheCommands_data();
+    void dummyFollowsTheCommands();
+    void secondNeedleWhereTheRotatorSays();
+    void gs232bOnTheLine_data();
+    void gs232bOnTheLine();
+    void netRotctlParksAtExit();
+    void rotctldAnswersWhatHamlibDid();
+    void unansweredControllerIsReportedOnce_data();
+    void unansweredControllerIsReportedOnce();
+
+private:
+    void createWindow(int model, int pollMs);
+
+    std::unique_ptr<Gs232Station> station;
+    TForm1 *window = nullptr;
+};
+
+void TestHamlib::init()
+{
+    station = std::make_unique<Gs232Station>();
+}
+
+void TestHamlib::cleanup()
+{
+    delete window;
+    window = nullptr;
+    station.reset();
+}
+
+void TestHamlib::createWindow(int model, int pollMs)
+{
+    Settings &s = settings();
+    s.ANT = Hamlib;
+    s.HAMLIB_MODEL = model;
+    s.PORT_HAMLIB = 2;
+    s.HAMLIB_POLL = pollMs;
+    window = new TForm1;
+    window->FormActivate();
+}
+
+void TestHamlib::dummyFollowsTheCommands_data()
+{
+    QTest::addColumn<int>("target");
+    QTest::addColumn<bool>("stopOnTheWay");
+    QTest::addColumn<int>("offset");
+    QTest::addColumn<int>("stopSide");
+    QTest::newRow("goes there") << 20 << false << 0 << int(NorthStop);
+    QTest::newRow("stops on the way") << 300 << true << 0 << int(NorthStop);
+    QTest::newRow("offset undone in the reading") << 20 << false << 10 << int(NorthStop);
+    QTest::newRow("south stop undone in the reading") << 200 << false << 0 << int(SouthStop);
+}
+
+void TestHamlib::dummyFollowsTheCommands()
+{
+    QFETCH(int, target);
+    QFETCH(bool, stopOnTheWay);
+    QFETCH(int, offset);
+    QFETCH(int, stopSide);
+    settings().AZOFFSET_HAMLIB = offset;
+    settings().STOP_HAMLIB = stopSide;
+    createWindow(1, 50);
+    window->UpDownAzi->setPosition(target);
+    QCOMPARE(window->trackBoxAzimuth().outcome, Outcome::Sent);
+    // The dummy turns at its own pace: readings on the way, then the target, in the operator's terms.
+    QList<int> readings;
+    const QObject listening;
+    connect(window->hamlib.get(), &HamlibDriver::measuredAzimuthChanged, &listening,
+            [&] { readings << rounded(window->hamlib->measuredAzimuth()); });
+    if (stopOnTheWay) {
+        QTRY_VERIFY(readings.size() >= 2);
+        window->BitBtnStopClick();
+        QTest::qWait(300);
+        const int stoppedAt = rounded(window->hamlib->measuredAzimuth());
+        QTest::qWait(300);
+        QCOMPARE(rounded(window->hamlib->measuredAzimuth()), stoppedAt);
+        QVERIFY(stoppedAt != target);
+    } else {
+        QTRY_COMPARE_WITH_TIMEOUT(rounded(window->hamlib->measuredAzimuth()), target, 20000);
+        QVERIFY(readings.size() >= 2);
+    }
+    QCOMPARE(window->knownAzimuth(), rounded(window->hamlib->measuredAzimuth()));
+    QVERIFY(station->recorder->messages.isEmpty());
+}
+
+void TestHamlib::secondNeedleWhereTheRotatorSays()
+{
+    createWindow(1, 50);
+    window->UpDownAzi->setPosition(90);
+    QCOMPARE(window->trackBoxAzimuth().outcome, Outcome::Sent);
+    QTRY_COMPARE_WITH_TIMEOUT(rounded(window->hamlib->measuredAzimuth()), 90, 20000);
+    // AUTO is off: the box's needle moves, the rotator's stays.
+    window->UpDownAzi->setPosition(270);
+    const auto colourAt = [this](int azimuth) {
+        const QPoint end = dial::needleEnd(azimuth);
+        const QPoint along = dial::Centre + (end - dial::Centre) * 3 / 4;
+        return window->Image1->pixmap().toImage().pixelColor(along);
+    };
+    QCOMPARE(colourAt(90), dial::MeasuredNeedle);
+    QCOMPARE(colourAt(270), QColor(255, 0, 0));
+    QVERIFY(window->LabelEtatInterface->text().endsWith(QStringLiteral("AZ=90")));
+    // Closed, the interface measures nothing: no second needle.
+    window->hamlib->close();
+    QVERIFY(colourAt(90) != dial::MeasuredNeedle);
+    QCOMPARE(window->knownAzimuth(), 90);
+}
+
+void TestHamlib::gs232bOnTheLine_data()
+{
+    QTest::addColumn<int>("azimuth");
+    QTest::addColumn<int>("offset");
+    QTest::addColumn<bool>("stop");
+    QTest::addColumn<QByteArray>("sent");
+    QTest::addColumn<int>("reported");
+    QTest::addColumn<int>("shown");
+    // Hamlib ends each of its GS-232B commands with a second CR.
+    QTest::newRow("position") << 123 << 0 << false << QByteArray("W123 000\r\r") << 87 << 87;
+    QTest::newRow("offset both ways") << 123 << 5 << false << QByteArray("W118 000\r\r") << 87 << 92;
+    QTest::newRow("stop") << 123 << 0 << true << QByteArray("W123 000\r\rS\r\r") << 100 << 100;
+}
+
+void TestHamlib::gs232bOnTheLine()
+{
+    QFETCH(int, azimuth);
+    QFETCH(int, offset);
+    QFETCH(bool, stop);
+    QFETCH(QByteArray, sent);
+    QFETCH(int, reported);
+    QFETCH(int, shown);
+    AnsweringGs232b controller(station->line);
+    controller.azimuth = reported;
+    settings().AZOFFSET_HAMLIB = offset;
+    createWindow(603, 100);
+    window->UpDownAzi->setPosition(azimuth);
+    QCOMPARE(window->trackBoxAzimuth().outcome, Outcome::Sent);
+    if (stop) {
+        // A stop cancels a move not yet sent: this one waits until it has gone.
+        QTRY_VERIFY(controller.commands().startsWith("W"));
+        window->BitBtnStopClick();
+    }
+    QTRY_COMPARE(controller.commands(), sent);
+    QTRY_COMPARE(rounded(window->hamlib->measuredAzimuth()), shown);
+    QCOMPARE(window->LabelEtatInterface->text(),
+             QStringLiteral("%1 %2  AZ=%3").arg(stop ? "S" : "P " + QByteArray::number(azimuth - offset),
+                                                 station->parent.filePath(QStringLiteral("comports/COM3")),
+                                                 QString::number(shown)));
+    QVERIFY(station->recorder->messages.isEmpty());
+}
+
+void TestHamlib::netRotctlParksAtExit()
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("rotctld")).isEmpty())
+        QSKIP("Hamlib's rotctld is not installed");
+    DummyRotctld rotctld;
+    QVERIFY(rotctld.ready);
+    settings().HAMLIB_DEVICE = rotctld.address();
+    settings().PARKING = Hamlib + 1;
+    settings().AZIMUT_PARKING = 30;
+    createWindow(2, 100);
+    window->UpDownAzi->setPosition(20);
+    QCOMPARE(window->trackBoxAzimuth().outcome, Outcome::Sent);
+    QTRY_COMPARE_WITH_TIMEOUT(rounded(window->hamlib->measuredAzimuth()), 20, 20000);
+    QCOMPARE(rotctld.azimuth(), 20);
+    // The exit's parking goes out before the interface closes, and the window waits for it.
+    window->close();
+    delete window;
+    window = nullptr;
+    QTRY_COMPARE_WITH_TIMEOUT(rotctld.azimuth(), 30, 20000);
+    QVERIFY(station->recorder->messages.isEmpty());
+}
+
+// Torvanel's own rotctld server in front of the Hamlib interface: P answers what became of the
+// command, p answers where the rotator says it points.
+void TestHamlib::rotctldAnswersWhatHamlibDid()
+{
+    settings().ROTCTLDPORT = freeTcpPort();
+    // Nobody listens there: opening fails at once.
+    settings().HAMLIB_DEVICE = QStringLiteral("127.0.0.1:%1").arg(freeTcpPort());
+    createWindow(2, 100);
+    window->MenuServerRotctld->trigger();
+    QTcpSocket client;
+    client.connectToHost(QHostAddress::LocalHost, quint16(settings().ROTCTLDPORT));
+    QVERIFY(client.waitForConnected(2000));
+    const auto ask = [&client](const QByteArray &line, int lines) {
+        client.write(line);
+        QByteArray reply;
+        return QTest::qWaitFor([&] {
+                   reply += client.readAll();
+                   return reply.count('\n') >= lines;
+               }, 15000)
+                   ? reply
+                   : QByteArray("no answer");
+    };
+    QCOMPARE(ask("P 20 0\n", 1), QByteArray("RPRT -6\n"));
+    QCOMPARE(station->recorder->messages.size(), 1);
+
+    settings().HAMLIB_MODEL = 1;
+    settings().HAMLIB_DEVICE.clear();
+    QCOMPARE(ask("P 20 0\n", 1), QByteArray("RPRT 0\n"));
+    QTRY_VERIFY(window->hamlib->measuredAzimuth());
+    QTRY_COMPARE_WITH_TIMEOUT(rounded(window->hamlib->measuredAzimuth()), 20, 20000);
+    // Sent to 200, the dummy is still on its way: p says where it is, not where it was sent.
+    QCOMPARE(ask("P 200 0\n", 1), QByteArray("RPRT 0\n"));
+    const QByteArray position = ask("p\n", 2);
+    const double azimuth = position.left(position.indexOf('\n')).toDouble();
+    QVERIFY2(azimuth >= 20 && azimuth < 200, position.constData());
+    QCOMPARE(station->recorder->messages.size(), 1);
+}
+
+void TestHamlib::unansweredControllerIsReportedOnce_data()
+{
+    QTest::addColumn<int>("model");
+    QTest::addColumn<Outcome>("outcome");
+    QTest::addColumn<QString>("error");
+    QTest::newRow("GS-232B that stops answering its position") << 603 << Outcome::Sent << "timed out";
+    QTest::newRow("rotctld that never answers") << 2 << Outcome::Failed << "timed out";
+}
+
+void TestHamlib::unansweredControllerIsReportedOnce()
+{
+    QFETCH(int, model);
+    QFETCH(Outcome, outcome);
+    QFETCH(QString, error);
+    AnsweringGs232b controller(station->line);
+    QTcpServer mute;
+    QVERIFY(mute.listen(QHostAddress::LocalHost));
+    settings().HAMLIB_DEVICE = QStringLiteral("127.0.0.1:%1").arg(mute.serverPort());
+    createWindow(model, 100);
+    int ticks = 0;
+    QTimer ticking;
+    connect(&ticking, &QTimer::timeout, this, [&] { ++ticks; });
+    ticking.start(10);
+    window->UpDownAzi->setPosition(123);
+    QCOMPARE(window->trackBoxAzimuth().outcome, outcome);
+    if (outcome == Outcome::Sent) {
+        QTRY_COMPARE(rounded(window->hamlib->measuredAzimuth()), controller.azimuth);
+        controller.answers = false;
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(station->recorder->messages.size(), 1, 20000);
+    // A failed reading is no position: the second needle goes.
+    QVERIFY(!window->hamlib->measuredAzimuth());
+    QVERIFY2(station->recorder->messages.first().text.contains(error), qPrintable(station->recorder->messages.first().text));
+    QVERIFY(ticks > 2);
+    // The readings, or the next command, fail again: the same failure is not shown twice.
+    if (outcome == Outcome::Sent) {
+        QTest::qWait(4000);
+        QCOMPARE(station->recorder->messages.size(), 1);
+    } else {
+        window->UpDownAzi->setPosition(124);
+        QCOMPARE(window->trackBoxAzimuth().outcome, Outcome::Failed);
+        QCOMPARE(station->recorder->messages.size(), 2);
+    }
+}
+
+QTEST_MAIN(TestHamlib)
+#include "test_hamlib.moc"
