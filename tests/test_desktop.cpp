@@ -76,9 +76,14 @@ void TestDesktop::init()
 
 void TestDesktop::cleanup()
 {
+    // Ended as a user ends it, so that it releases its serial port's lock file: a stale one
+    // held by root refuses the same pseudo-terminal to another user's program later.
     if (program.state() != QProcess::NotRunning) {
-        program.kill();
-        program.waitForFinished();
+        ::kill(pid_t(program.processId()), SIGTERM);
+        if (!program.waitForFinished(10000)) {
+            program.kill();
+            program.waitForFinished();
+        }
     }
 }
 
