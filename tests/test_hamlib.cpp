@@ -202,9 +202,11 @@ void TestHamlib::secondNeedleWhereTheRotatorSays()
     QCOMPARE(colourAt(90), dial::MeasuredNeedle);
     QCOMPARE(colourAt(270), QColor(255, 0, 0));
     QVERIFY(window->LabelEtatInterface->text().endsWith(QStringLiteral("AZ=90")));
+    QCOMPARE(window->Image1->toolTip(), QString::fromUtf8("90°"));
     // Closed, the interface measures nothing: no second needle.
     window->hamlib->close();
     QVERIFY(colourAt(90) != dial::MeasuredNeedle);
+    QVERIFY(window->Image1->toolTip().isEmpty());
     QCOMPARE(window->knownAzimuth(), 90);
 }
 

@@ -210,6 +210,8 @@ void TForm1::showInterfaceState()
                  : lastCommand);
     // Outside a layout a label keeps the width of its first caption.
     LabelEtatInterface->adjustSize();
+    // The diagnostic line is hidden: the dial tells the operator where the antenna is read to be.
+    Image1->setToolTip(measured ? QStringLiteral("%1°").arg(int(tracking::roundHalfEven(*measured))) : QString());
 }
 
 void TForm1::FormCreate()
