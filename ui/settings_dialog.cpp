@@ -198,8 +198,9 @@ TFormInit::TFormInit(TForm1 *mainWindow) : QWidget(mainWindow, Qt::Window), form
     connect(CheckBoxEnvoiCommande, &QCheckBox::toggled, this, [this] { CheckBoxEnvoiCommandeClick(); });
 
     move(120, 177);
-    // The design's 356 pixels, and a row for the station's locator.
-    resize(426, 380);
+    // The design's 356 pixels, a row for the station's locator and room for the twelve
+    // interfaces without scrolling.
+    resize(426, 402);
 }
 
 void TFormInit::addHandler(const char *name, std::function<void()> handler)
