@@ -66,8 +66,8 @@ void TForm1::createMenus()
     MenuInit = menuItem(this, bar, "MenuInit", QStringLiteral("Init"), Qt::CTRL | Qt::Key_I);
     MenuFav = menuItem(this, bar, "MenuFav", QStringLiteral("My Favourites"), Qt::CTRL | Qt::Key_M);
     MenuAzimut = menuItem(this, bar, "MenuAzimut", QStringLiteral("Azimuth"));
-    // A bar item shows no shortcut of its own.
-    MenuLocator = menuItem(this, bar, "MenuLocator", QStringLiteral("Locator (Ctrl+L)"), Qt::CTRL | Qt::Key_L);
+    // Short: at the window's width the bar keeps every item in both languages, whichever server.
+    MenuLocator = menuItem(this, bar, "MenuLocator", QStringLiteral("Loc"), Qt::CTRL | Qt::Key_L);
 
     MenuServer = submenu(this, "MenuServer", QStringLiteral("Server"));
     bar->addMenu(MenuServer);
