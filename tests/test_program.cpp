@@ -210,6 +210,12 @@ void TestProgram::endWithin(QProcess &program, int boundMs)
 
 void TestProgram::sendAzimuth(int azimuth)
 {
+    // A loaded machine may still be starting the program: a datagram before its listener is
+    // bound would be lost. The port refuses a second, unshared binding once it is.
+    QVERIFY(QTest::qWaitFor([this] {
+        QUdpSocket probe;
+        return !probe.bind(QHostAddress::AnyIPv4, listenerPort, QAbstractSocket::DontShareAddress);
+    }, 10000));
     QUdpSocket logger;
     logger.writeDatagram("<goazi>" + QByteArray::number(azimuth) + "</goazi>", QHostAddress::LocalHost, listenerPort);
 }
