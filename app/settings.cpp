@@ -55,11 +55,17 @@ int stopSideFromLetter(const QString &letter)
     return letter == QLatin1String("N") ? NorthStop : SouthStop;
 }
 
+QRegularExpression stationLocatorPattern()
+{
+    return QRegularExpression(QStringLiteral("[A-R]{2}[0-9]{2}([A-X]{2}([0-9]{2})?)?"),
+                              QRegularExpression::CaseInsensitiveOption);
+}
+
 bool isStationLocator(const QString &text)
 {
-    static const QRegularExpression pattern(QStringLiteral("^[A-R]{2}[0-9]{2}([A-X]{2}([0-9]{2})?)?$"),
-                                            QRegularExpression::CaseInsensitiveOption);
-    return pattern.match(text).hasMatch();
+    static const QRegularExpression whole(QRegularExpression::anchoredPattern(stationLocatorPattern().pattern()),
+                                          QRegularExpression::CaseInsensitiveOption);
+    return whole.match(text).hasMatch();
 }
 
 QString canonicalLocator(const QString &text)

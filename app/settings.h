@@ -4,6 +4,7 @@
 #include <QString>
 
 class QPushButton;
+class QRegularExpression;
 
 // The selected kind of rotator interface; the index is also the configuration's order.
 enum RotatorInterface : int {
@@ -47,7 +48,8 @@ QString stopLetter(int side);
 // "N" is north; every other letter is south.
 int stopSideFromLetter(const QString &letter);
 // A locator as operators exchange them: 4, 6 or 8 characters (field, square, subsquare,
-// extended square), letters in either case.
+// extended square), letters in either case. The pattern serves the entries' validators.
+QRegularExpression stationLocatorPattern();
 bool isStationLocator(const QString &text);
 // Its usual writing: the field in capitals, the subsquare in small letters ("JN18du").
 QString canonicalLocator(const QString &text);

@@ -36,8 +36,7 @@ TFormLocator::TFormLocator(QWidget *parent, BeamInput mainWindow)
     EditLocator->setGeometry(8, 8, 184, 40);
     EditLocator->setFont(QFont(QStringLiteral("Arial"), 20, QFont::Bold));
     // Only what can still become a locator can be typed.
-    EditLocator->setValidator(new QRegularExpressionValidator(
-        QRegularExpression(QStringLiteral("[A-Ra-r]{2}[0-9]{2}([A-Xa-x]{2}([0-9]{2})?)?")), EditLocator));
+    EditLocator->setValidator(new QRegularExpressionValidator(stationLocatorPattern(), EditLocator));
     EditLocator->installEventFilter(this);
     LabelPaths = new QLabel(this);
     LabelPaths->setObjectName(QStringLiteral("LabelPaths"));
@@ -70,30 +69,24 @@ void TFormLocator::showEvent(QShowEvent *event)
     EditLocator->selectAll();
 }
 
-std::optional<int> TFormLocator::azimuth(bool longPath) const
+std::optional<locator::Path> TFormLocator::path() const
 {
     const QString station = mainWindow.stationLocator();
     const QString other = EditLocator->text();
     if (!isStationLocator(station) || !isStationLocator(other))
         return std::nullopt;
-    const auto path = locator::path(station.toLatin1(), other.toLatin1());
-    if (!path)
-        return std::nullopt;
-    return wholeDegrees(longPath ? path->longPathAzimuth : path->azimuth);
+    return locator::path(station.toLatin1(), other.toLatin1());
 }
 
 void TFormLocator::EditLocatorChange()
 {
     const bool french = mainWindow.french();
-    const QString station = mainWindow.stationLocator();
-    if (!isStationLocator(station)) {
+    if (!isStationLocator(mainWindow.stationLocator())) {
         LabelPaths->setText(french ? QStringLiteral("Indiquez votre locator dans Init (Ctrl+I)")
                                    : QStringLiteral("Set your own locator in Init (Ctrl+I)"));
         return;
     }
-    const QString other = EditLocator->text();
-    const auto path = isStationLocator(other) ? locator::path(station.toLatin1(), other.toLatin1())
-                                                       : std::nullopt;
+    const auto path = this->path();
     if (!path) {
         LabelPaths->setText(french ? QStringLiteral("Locator du correspondant") : QStringLiteral("The other station's locator"));
         return;
@@ -108,12 +101,12 @@ bool TFormLocator::EditLocatorKeyDown(int key, Qt::KeyboardModifiers modifiers)
 {
     if (key != Qt::Key_Return && key != Qt::Key_Enter)
         return false;
-    const std::optional<int> wanted = azimuth(modifiers.testFlag(Qt::ShiftModifier));
+    const auto wanted = path();
     // Ready for the next station before the command's pause, during which the operator may
     // already be typing it.
     EditLocator->selectAll();
     if (wanted)
-        mainWindow.turnTo(*wanted);
+        mainWindow.turnTo(wholeDegrees(modifiers.testFlag(Qt::ShiftModifier) ? wanted->longPathAzimuth : wanted->azimuth));
     else
         platform::ui().beep(platform::Beep::Default);
     return true;

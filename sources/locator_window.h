@@ -4,6 +4,8 @@
 #include <optional>
 #include <QWidget>
 
+#include "sources/locator.h"
+
 class QLabel;
 class QLineEdit;
 
@@ -35,8 +37,8 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
-    // The short- or long-path azimuth of the entry, none when it cannot be worked out.
-    std::optional<int> azimuth(bool longPath) const;
+    // From the station's locator to the entry's, none while either is not a locator.
+    std::optional<locator::Path> path() const;
 
     BeamInput mainWindow;
 };

@@ -120,7 +120,7 @@ TFormInit::TFormInit(TForm1 *mainWindow) : QWidget(mainWindow, Qt::Window), form
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
                    | Qt::WindowCloseButtonHint);
 
-    // Twelve interfaces do not fit the design's height: they scroll.
+    // Should a font make the twelve interfaces taller than their column, they scroll.
     RadioGroupRotor = new RadioGroup(QStringLiteral("INTERFACE"), this, RadioGroup::Overflow::Scrolls);
     RadioGroupRotor->setObjectName(QStringLiteral("RadioGroupRotor"));
     for (const char *item : {"PourSat", "FODTrack", "EA4TX", "GS232", "EasyComm", "TrakBox", "KCT", "ProSisTel",
@@ -151,8 +151,7 @@ TFormInit::TFormInit(TForm1 *mainWindow) : QWidget(mainWindow, Qt::Window), form
     EditMyLocator = new QLineEdit;
     EditMyLocator->setObjectName(QStringLiteral("EditMyLocator"));
     // What can still become a locator, and nothing else, can be typed.
-    EditMyLocator->setValidator(new QRegularExpressionValidator(
-        QRegularExpression(QStringLiteral("[A-Ra-r]{2}[0-9]{2}([A-Xa-x]{2}([0-9]{2})?)?")), EditMyLocator));
+    EditMyLocator->setValidator(new QRegularExpressionValidator(stationLocatorPattern(), EditMyLocator));
     LabelLocatorHint = new QLabel;
     LabelLocatorHint->setObjectName(QStringLiteral("LabelLocatorHint"));
     LabelLocatorHint->setStyleSheet(QStringLiteral("color: red;"));

@@ -80,6 +80,15 @@ void placeSmallWindow(QWidget *window, int left, int top, int visible)
     }
 }
 
+// Forward, on screen, its entry wholly selected for typing.
+void showSmallWindow(QWidget *window, QLineEdit *entry)
+{
+    keepSmallWindowOnScreen(window);
+    bringForward(window);
+    entry->setFocus();
+    entry->selectAll();
+}
+
 } // namespace
 
 void TForm1::createSmallWindows()
@@ -136,18 +145,12 @@ void TForm1::MenuFavClick()
 
 void TForm1::MenuAngleClick()
 {
-    keepSmallWindowOnScreen(FormAngle);
-    bringForward(FormAngle);
-    FormAngle->EditAngle->setFocus();
-    FormAngle->EditAngle->selectAll();
+    showSmallWindow(FormAngle, FormAngle->EditAngle);
 }
 
 void TForm1::MenuLocatorClick()
 {
-    keepSmallWindowOnScreen(FormLocator);
-    bringForward(FormLocator);
-    FormLocator->EditLocator->setFocus();
-    FormLocator->EditLocator->selectAll();
+    showSmallWindow(FormLocator, FormLocator->EditLocator);
 }
 
 void TForm1::MenuAideClick()
