@@ -55,6 +55,13 @@ bool programCloses = false;
 // The boxes waiting for their OK, innermost last.
 QList<QPointer<QMessageBox>> openBoxes;
 
+QMessageBox::Icon icon(MessageKind kind)
+{
+    return kind == MessageKind::Information ? QMessageBox::Information
+           : kind == MessageKind::Warning   ? QMessageBox::Warning
+                                            : QMessageBox::Critical;
+}
+
 } // namespace
 
 void writeToStandardError(const QString &text)
@@ -79,13 +86,28 @@ void DesktopUiServices::message(MessageKind kind, const QString &text)
         writeToStandardError(text);
         return;
     }
-    const QMessageBox::Icon icon = kind == MessageKind::Information ? QMessageBox::Information
-                                   : kind == MessageKind::Warning   ? QMessageBox::Warning
-                                                                    : QMessageBox::Critical;
-    QMessageBox box(icon, QApplication::applicationName(), text, QMessageBox::Ok);
+    QMessageBox box(icon(kind), QApplication::applicationName(), text, QMessageBox::Ok);
     openBoxes.append(&box);
     box.exec();
     openBoxes.removeAll(&box);
+}
+
+void DesktopUiServices::notify(MessageKind kind, const QString &text)
+{
+    if (programCloses) {
+        writeToStandardError(text);
+        return;
+    }
+    openBoxes.removeIf([](const QPointer<QMessageBox> &box) { return box.isNull() || !box->isVisible(); });
+    // A failure that repeats while its box is still open needs no second box.
+    for (const QPointer<QMessageBox> &box : std::as_const(openBoxes)) {
+        if (box && box->text() == text)
+            return;
+    }
+    auto *box = new QMessageBox(icon(kind), QApplication::applicationName(), text, QMessageBox::Ok);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    openBoxes.append(box);
+    box->show();
 }
 
 bool DesktopUiServices::open(const QString &fileOrUrl)

@@ -27,6 +27,9 @@ public:
     virtual void beep(Beep kind) = 0;
     // A modal box with one OK button.
     virtual void message(MessageKind kind, const QString &text) = 0;
+    // The same box, shown without waiting for its OK: what a command's outcome has to say, once
+    // it has been recorded and answered. The same text is not shown twice at a time.
+    virtual void notify(MessageKind kind, const QString &text) = 0;
     // Shell "open" of a local file or a web address.
     virtual bool open(const QString &fileOrUrl) = 0;
     // Starts a program detached, never through a shell; returns a shell result code.
@@ -49,6 +52,7 @@ class DesktopUiServices : public UiServices
 public:
     void beep(Beep kind) override;
     void message(MessageKind kind, const QString &text) override;
+    void notify(MessageKind kind, const QString &text) override;
     bool open(const QString &fileOrUrl) override;
     int start(const QString &program, const QStringList &arguments) override;
 };
@@ -76,6 +80,7 @@ public:
 
     void beep(Beep kind) override { beeps.append(kind); }
     void message(MessageKind kind, const QString &text) override { messages.append({kind, text}); }
+    void notify(MessageKind kind, const QString &text) override { messages.append({kind, text}); }
     bool open(const QString &fileOrUrl) override
     {
         if (opens)

@@ -12,12 +12,18 @@ bool DriverTable::hasTrack(int rotatorInterface) const
     return rotatorInterface >= 0 && rotatorInterface < InterfaceCount && bool(rows[rotatorInterface].track);
 }
 
-bool DriverTable::track(int rotatorInterface) const
+bool DriverTable::track(int rotatorInterface, Done done) const
 {
     if (!hasTrack(rotatorInterface))
         return false;
-    rows[rotatorInterface].track();
+    rows[rotatorInterface].track(std::move(done));
     return true;
+}
+
+bool DriverTable::busy(int rotatorInterface) const
+{
+    return rotatorInterface >= 0 && rotatorInterface < InterfaceCount && rows[rotatorInterface].busy
+        && rows[rotatorInterface].busy();
 }
 
 void DriverTable::stopAll() const

@@ -10,6 +10,7 @@
 #include <hamlib/rotator.h>
 
 #include <QElapsedTimer>
+#include <QTimer>
 
 #include "app/settings.h"
 #include "platform/error.h"
@@ -97,20 +98,22 @@ public:
     Worker(const Worker &) = delete;
     Worker &operator=(const Worker &) = delete;
 
-    // Only the newest azimuth matters: one not yet sent is replaced.
+    // The driver hands over one command at a time and waits for its outcome.
     void move(double azimuth)
     {
         const std::lock_guard lock(shared->mutex);
         shared->pendingMove = azimuth;
         shared->wake.notify_one();
     }
-    // A stop cancels the move not yet sent.
-    void stop()
+    // A stop cancels the move not yet sent; true when there was one.
+    bool stop()
     {
         const std::lock_guard lock(shared->mutex);
+        const bool cancelled = shared->pendingMove.has_value();
         shared->pendingMove.reset();
         shared->pendingStop = true;
         shared->wake.notify_one();
+        return cancelled;
     }
     // Carries out what is held, then closes.
     void finish()
@@ -202,10 +205,12 @@ private:
                 result = rot_set_position(rot, azimuth_t(*moveTo), 0);
             if (result != RIG_OK) {
                 tell(shared, [id, text = failureText(setup, hamlibText(result))](HamlibDriver &owner) {
-                    owner.failed(id, text, true);
+                    owner.failed(id, text);
                 });
                 return;
             }
+            if (moveTo)
+                tell(shared, [id](HamlibDriver &owner) { owner.moved(id); });
             if (last)
                 return;
             if (reads && Clock::now() >= nextRead) {
@@ -228,7 +233,7 @@ private:
     static void fail(Shared &shared, const QString &text)
     {
         shared.done = true;
-        tell(shared, [id = shared.id, text](HamlibDriver &owner) { owner.failed(id, text, false); });
+        tell(shared, [id = shared.id, text](HamlibDriver &owner) { owner.failed(id, text); });
     }
 
     std::shared_ptr<Shared> shared;
@@ -238,6 +243,11 @@ private:
 HamlibDriver::HamlibDriver(Hooks hooks, QObject *parent) : QObject(parent), hooks(std::move(hooks))
 {
     prepareHamlib();
+    openTimer.setSingleShot(true);
+    connect(&openTimer, &QTimer::timeout, this, [this] {
+        if (state == State::Opening)
+            failed(workerId, failureText(setup, QStringLiteral("no answer")));
+    });
 }
 
 HamlibDriver::~HamlibDriver()
@@ -250,11 +260,13 @@ HamlibDriver::~HamlibDriver()
 
 void HamlibDriver::registerIn(DriverTable &table)
 {
-    table.add(Hamlib, {QStringLiteral("HL_Track"), QStringLiteral("HL_Track_stop"), [this] { HL_Track(); },
-                       [this] { HL_Track_stop(); }});
+    table.add(Hamlib, {QStringLiteral("HL_Track"), QStringLiteral("HL_Track_stop"),
+                       [this](DriverTable::Done done) { HL_Track(std::move(done)); }, [this] { HL_Track_stop(); },
+                       [this] { return bool(pending); }});
+    connect(this, &HamlibDriver::settled, this, [&table] { table.idle(); });
 }
 
-void HamlibDriver::HL_Track()
+void HamlibDriver::HL_Track(DriverTable::Done done)
 {
     Settings &s = settings();
     if (!tracking::beginTrack(s, s.STEP_HAMLIB, s.STOP_HAMLIB == SouthStop))
@@ -266,12 +278,8 @@ void HamlibDriver::HL_Track()
         platform::ui().beep(platform::Beep::Default);
         return;
     }
-    QString failure;
-    if (!openForCommand(failure)) {
-        // The next command for the same azimuth tries again.
-        s.resetLastAzimuth();
-        throw TorvanelError(failure);
-    }
+    open();
+    pending = std::move(done);
     worker->move(value);
     hooks.showCommand(QStringLiteral("P ") + QString::number(value) + u' ' + setup.port);
 }
@@ -280,7 +288,8 @@ void HamlibDriver::HL_Track_stop()
 {
     if (!isOpen())
         return;
-    worker->stop();
+    if (worker->stop())
+        settle(Outcome::Stopped);
     hooks.showCommand(QStringLiteral("S ") + setup.port);
 }
 
@@ -300,39 +309,32 @@ void HamlibDriver::close()
         retire();
     }
     state = State::Closed;
+    openTimer.stop();
     setMeasured(std::nullopt);
+    // The closed worker's news is no longer heard.
+    settle(Outcome::Dropped);
 }
 
-bool HamlibDriver::openForCommand(QString &failure)
+void HamlibDriver::open()
 {
-    if (!isOpen()) {
-        retire();
-        setup = setupFromSettings();
-        openFailure.clear();
-        readFailureReported = false;
-        state = State::Opening;
-        workerId = ++lastWorkerId;
-        worker = std::make_unique<Worker>(this, workerId, setup);
-    }
-    QElapsedTimer clock;
-    clock.start();
-    // The window goes on meanwhile; the engine holds back the commands that come in.
-    while (state == State::Opening && clock.elapsed() < OpenTimeoutMs)
-        hooks.wait(5);
-    switch (state) {
-    case State::Working:
-        return true;
-    case State::Opening:
-        failure = failureText(setup, QStringLiteral("no answer"));
-        break;
-    case State::Failed:
-        failure = openFailure;
-        break;
-    case State::Closed:
-        failure = failureText(setup, QStringLiteral("closed"));
-        break;
-    }
-    return false;
+    if (isOpen())
+        return;
+    retire();
+    setup = setupFromSettings();
+    readFailureReported = false;
+    state = State::Opening;
+    workerId = ++lastWorkerId;
+    worker = std::make_unique<Worker>(this, workerId, setup);
+    openTimer.start(OpenTimeoutMs);
+}
+
+void HamlibDriver::settle(Outcome outcome, const QString &failure)
+{
+    if (!pending)
+        return;
+    const DriverTable::Done done = std::exchange(pending, {});
+    done(outcome, failure);
+    emit settled();
 }
 
 void HamlibDriver::retire()
@@ -353,24 +355,32 @@ void HamlibDriver::setMeasured(std::optional<double> azimuth)
 
 void HamlibDriver::opened(quint64 from)
 {
-    if (from == workerId && state == State::Opening)
+    if (from == workerId && state == State::Opening) {
         state = State::Working;
+        openTimer.stop();
+    }
 }
 
-void HamlibDriver::failed(quint64 from, const QString &text, bool afterOpen)
+void HamlibDriver::moved(quint64 from)
+{
+    if (from == workerId)
+        settle(Outcome::Sent);
+}
+
+void HamlibDriver::failed(quint64 from, const QString &text)
 {
     if (from != workerId)
         return;
     retire();
     state = State::Failed;
+    openTimer.stop();
     setMeasured(std::nullopt);
-    if (!afterOpen) {
-        // The command that waits for the opening reports it.
-        openFailure = text;
-        return;
-    }
+    // The next command for the same azimuth tries again.
     settings().resetLastAzimuth();
-    hooks.reportError(text);
+    if (pending)
+        settle(Outcome::Failed, text);
+    else
+        hooks.reportError(text);
 }
 
 void HamlibDriver::positionRead(quint64 from, std::optional<double> reported, const QString &failure)

@@ -7,8 +7,9 @@
 
 #include <QObject>
 #include <QString>
+#include <QTimer>
 
-class DriverTable;
+#include "rotator/driver_table.h"
 
 // What Hamlib is asked to open: its model, the port as Hamlib names it (a device path or
 // host:port; empty for the model's default), the serial rate (0: the model's own) and how often
@@ -29,9 +30,7 @@ class HamlibDriver : public QObject
 public:
     struct Hooks {
         std::function<void(const QString &)> showCommand;  // LabelEtatInterface
-        std::function<void(int ms)> wait;
-        // A failure that no command is waiting for: a command already counted as sent, or the
-        // read-back.
+        // A failure that no command is waiting for: a stop, or the read-back.
         std::function<void(const QString &)> reportError;
     };
     // How long a command waits for the interface to open before it counts as failed.
@@ -44,11 +43,14 @@ public:
 
     void registerIn(DriverTable &table);
 
-    void HL_Track();
+    // The command counts as sent once Hamlib's rot_set_position has returned success.
+    void HL_Track(DriverTable::Done done);
     void HL_Track_stop();
     // The shutdown's stop, left out while the antenna parks; the interface then closes once its
     // worker has carried out what it holds.
     void sendClosing(bool onlyClose);
+    // Starts the interface's worker unless it is open; its commands wait for the opening.
+    void open();
     // The next command opens the interface again, with the settings of that time.
     void close();
     bool isOpen() const { return state == State::Opening || state == State::Working; }
@@ -59,27 +61,31 @@ public:
 
 signals:
     void measuredAzimuthChanged();
+    // The command under way has its outcome: the next one may go.
+    void settled();
 
 private:
     class Worker;
     enum class State { Closed, Opening, Working, Failed };
 
-    // Opens the interface unless it works, and waits for the outcome; false with the failure
-    // text when it does not work.
-    bool openForCommand(QString &failure);
+    // Tells the command under way what became of it.
+    void settle(Outcome outcome, const QString &failure = {});
     void retire();
     void setMeasured(std::optional<double> azimuth);
     // What the worker tells, each on this object's thread; a worker already retired is no
     // longer heard.
     void opened(quint64 from);
-    void failed(quint64 from, const QString &text, bool afterOpen);
+    void moved(quint64 from);
+    void failed(quint64 from, const QString &text);
     void positionRead(quint64 from, std::optional<double> reported, const QString &failure);
     void ended();
 
     Hooks hooks;
     State state = State::Closed;
     HamlibSetup setup;
-    QString openFailure;
+    QTimer openTimer;
+    // The command handed to the worker, until Hamlib says what became of it.
+    DriverTable::Done pending;
     std::unique_ptr<Worker> worker;
     quint64 workerId = 0;  // 0: none
     quint64 lastWorkerId = 0;

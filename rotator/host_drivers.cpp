@@ -22,10 +22,19 @@ HostDrivers::HostDrivers(Hooks hooks) : hooks(std::move(hooks)) {}
 
 void HostDrivers::registerIn(DriverTable &table)
 {
-    table.add(EA4TX, {QStringLiteral("EA_Track"), QStringLiteral("EA_Track_stop"), [this] { EA_Track(); },
-                      [this] { EA_Track_stop(); }});
+    // The other program has taken the command once it is handed over.
+    const auto handedOver = [](void (HostDrivers::*track)(), HostDrivers *self) {
+        return [track, self](const DriverTable::Done &done) {
+            (self->*track)();
+            if (!settings().CommandSkipped)
+                done(Outcome::Sent, {});
+        };
+    };
+    table.add(EA4TX, {QStringLiteral("EA_Track"), QStringLiteral("EA_Track_stop"), handedOver(&HostDrivers::EA_Track, this),
+                      [this] { EA_Track_stop(); }, {}});
     // KCT has no stop command; its stop operation exists and does nothing.
-    table.add(KCT, {QStringLiteral("KCT_Track"), QStringLiteral("KCT_Track_stop"), [this] { KCT_Track(); }, [] {}});
+    table.add(KCT, {QStringLiteral("KCT_Track"), QStringLiteral("KCT_Track_stop"), handedOver(&HostDrivers::KCT_Track, this),
+                    [] {}, {}});
 }
 
 void HostDrivers::EA_Track()
@@ -39,7 +48,7 @@ void HostDrivers::EA_Track()
     const platform::TopLevelWindow window = arswin();
     if (!window.exists()) {
         platform::ui().beep(platform::Beep::Exclamation);
-        platform::ui().message(platform::MessageKind::Warning, s.MsgArswinNotRunning);
+        platform::ui().notify(platform::MessageKind::Warning, s.MsgArswinNotRunning);
         s.CommandSkipped = true;
         return;
     }
@@ -67,8 +76,8 @@ void HostDrivers::KCT_Track()
     const QString program = platform::movenowProgram(s.MOVENOW, s.ExeDir);
     const int result = platform::ui().start(program, {QStringLiteral("PA"), digits});
     if (result <= 32) {
-        platform::ui().message(platform::MessageKind::Warning,
-                               QStringLiteral("movenow.com error #") + QString::number(result));
+        platform::ui().notify(platform::MessageKind::Warning,
+                              QStringLiteral("movenow.com error #") + QString::number(result));
         s.CommandSkipped = true;
     }
     hooks.showCommand(QStringLiteral("PA ") + digits);

@@ -1,6 +1,7 @@
 #include "rotator/parallel_drivers.h"
 
 #include <cmath>
+#include <stdexcept>
 
 #include "platform/ui_services.h"
 #include "ports/port_library.h"
@@ -53,10 +54,13 @@ ParallelDrivers::ParallelDrivers(Hooks hooks) : hooks(std::move(hooks)) {}
 void ParallelDrivers::registerIn(DriverTable &table)
 {
     for (const ParallelBoard &board : parallelBoards())
-        table.add(board.rotator, {QLatin1String(board.trackName), QString(), [this, &board] { track(board); }, {}});
+        table.add(board.rotator, {QLatin1String(board.trackName), QString(),
+                                  [this, &board](DriverTable::Done done) { track(board, std::move(done)); }, {},
+                                  [this] { return line.busy(); }});
+    QObject::connect(&line, &TimedLine::idle, [&table] { table.idle(); });
 }
 
-void ParallelDrivers::track(const ParallelBoard &board)
+void ParallelDrivers::track(const ParallelBoard &board, DriverTable::Done done)
 {
     Settings &s = settings();
     const int lpt = s.*board.lpt;
@@ -69,23 +73,31 @@ void ParallelDrivers::track(const ParallelBoard &board)
         return;
     const int position = boardPosition(s.TargetAzimuth, s.*board.zero, s.*board.calibration);
     hooks.showCommand(QString::number(position));
-    const bool sent = send(board, s.LptAddress[lpt], position);
-    s.CommandSkipped = !sent;
-    if (!sent)
-        platform::ui().beep(platform::Beep::Default);
-}
-
-bool ParallelDrivers::send(const ParallelBoard &board, quint16 base, int position)
-{
-    ports::PortLibrary &library = ports::portLibrary();
+    const quint16 base = s.LptAddress[lpt];
+    QList<TimedLine::Step> steps;
     for (const BoardWrite &write : board.frame) {
-        const quint16 port = write.target == BoardWrite::Data ? base : quint16(base + 2);
-        library.Outport(port, quint16(write.value == BoardWrite::PositionByte ? position : write.value));
-        // Checked after every write: a frame that broke off early is no command sent.
-        if (library.GetLastState() != 0)
-            return false;
-        if (write.pauseAfter > 0)
-            hooks.wait(write.pauseAfter);
+        steps.append({[base, position, write] {
+                          ports::PortLibrary &library = ports::portLibrary();
+                          const quint16 port = write.target == BoardWrite::Data ? base : quint16(base + 2);
+                          library.Outport(port, quint16(write.value == BoardWrite::PositionByte ? position : write.value));
+                          // Checked after every write: a frame that broke off is no command sent.
+                          if (library.GetLastState() != 0)
+                              throw std::runtime_error("The parallel port refused a write");
+                      },
+                      write.pauseAfter});
     }
-    return true;
+    try {
+        line.send(std::move(steps), [done = std::move(done)](LineOutcome outcome, const QString &) {
+            // A frame that broke off counts as a board that could not be reached, as at its start.
+            if (outcome == LineOutcome::Failed)
+                platform::ui().beep(platform::Beep::Default);
+            done(outcome == LineOutcome::Written ? Outcome::Sent
+                 : outcome == LineOutcome::Cancelled ? Outcome::Stopped
+                                                     : Outcome::Unreachable,
+                 {});
+        });
+    } catch (const std::exception &) {
+        s.CommandSkipped = true;
+        platform::ui().beep(platform::Beep::Default);
+    }
 }

@@ -5,8 +5,8 @@
 #include <QString>
 
 #include "app/settings.h"
-
-class DriverTable;
+#include "rotator/driver_table.h"
+#include "rotator/timed_line.h"
 
 // One write of a board's frame: a fixed value, or the position byte, to the data or control
 // register, followed by a pause (0: none).
@@ -42,7 +42,6 @@ class ParallelDrivers
 public:
     struct Hooks {
         std::function<void(const QString &)> showCommand;  // LabelEtatInterface
-        std::function<void(int ms)> wait;
     };
 
     explicit ParallelDrivers(Hooks hooks);
@@ -50,11 +49,10 @@ public:
     // Registers PourSat_Track and FOD_Track; the boards have no stop operation.
     void registerIn(DriverTable &table);
 
-    void track(const ParallelBoard &board);
+    void track(const ParallelBoard &board, DriverTable::Done done);
 
 private:
-    // False at the first write the library reports as failed; the rest of the frame is dropped.
-    bool send(const ParallelBoard &board, quint16 base, int position);
-
     Hooks hooks;
+    // The frame's writes and the pauses between them.
+    TimedLine line;
 };

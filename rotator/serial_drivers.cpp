@@ -24,27 +24,44 @@ SerialChannelId channelId(int rotator)
 
 SerialDrivers::SerialDrivers(Hooks hooks) : hooks(std::move(hooks))
 {
-    for (const SerialProtocol &protocol : serialProtocols())
-        channels[protocol.rotator] = std::make_unique<SerialChannel>(channelId(protocol.rotator));
+    for (const SerialProtocol &protocol : serialProtocols()) {
+        Line &line = lines[protocol.rotator];
+        line.channel = std::make_unique<SerialChannel>(channelId(protocol.rotator));
+        line.steps = std::make_unique<TimedLine>();
+        QObject::connect(line.steps.get(), &TimedLine::failed, [this](const QString &text) {
+            if (this->hooks.reportError)
+                this->hooks.reportError(text);
+        });
+    }
 }
 
 void SerialDrivers::registerIn(DriverTable &table)
 {
     for (const SerialProtocol &protocol : serialProtocols()) {
+        TimedLine *steps = lines[protocol.rotator].steps.get();
         table.add(protocol.rotator, {QLatin1String(protocol.trackName), QLatin1String(protocol.stopName),
-                                     [this, &protocol] { track(protocol); },
-                                     [this, &protocol] { stop(protocol); }});
+                                     [this, &protocol](DriverTable::Done done) { track(protocol, std::move(done)); },
+                                     [this, &protocol] { stop(protocol); }, [steps] { return steps->busy(); }});
+        QObject::connect(steps, &TimedLine::idle, [&table] { table.idle(); });
     }
 }
 
 SerialChannel &SerialDrivers::channel(int rotator)
 {
-    return *channels.at(rotator);
+    Line &line = lines.at(rotator);
+    line.steps->settle();
+    return *line.channel;
+}
+
+bool SerialDrivers::open(int rotator)
+{
+    const SerialProtocol *protocol = serialProtocol(rotator);
+    return protocol && openFor(*protocol);
 }
 
 bool SerialDrivers::openFor(const SerialProtocol &protocol)
 {
-    SerialChannel &line = channel(protocol.rotator);
+    SerialChannel &line = *lines[protocol.rotator].channel;
     if (line.connected())
         return true;
     const int port = settings().*protocol.port;
@@ -61,14 +78,18 @@ bool SerialDrivers::openFor(const SerialProtocol &protocol)
     if (!line.connected())
         return false;
     if (protocol.cpmOffAfterOpen) {
-        if (hooks.cpmOff && hooks.cpmOff())
-            line.write(QString::fromLatin1(QByteArray(1, STX) + "AS\r"));
-        hooks.wait(50);
+        const bool cpmOff = hooks.cpmOff && hooks.cpmOff();
+        // The controller needs the pause after opening, whether or not it hears anything.
+        lines[protocol.rotator].steps->send({{[&line, cpmOff] {
+                                                  if (cpmOff)
+                                                      line.write(QString::fromLatin1(QByteArray(1, STX) + "AS\r"));
+                                              },
+                                              50}});
     }
     return true;
 }
 
-void SerialDrivers::track(const SerialProtocol &protocol)
+void SerialDrivers::track(const SerialProtocol &protocol, DriverTable::Done done)
 {
     Settings &s = settings();
     const bool south = protocol.stopSide && s.*protocol.stopSide == SouthStop;
@@ -82,40 +103,53 @@ void SerialDrivers::track(const SerialProtocol &protocol)
     const int value = tracking::commandValue(s.TargetAzimuth, s.*protocol.offset, protocol.scale);
     if (protocol.scale != 1)
         s.LastAzimuth = tracking::roundHalfEven((long double)value / protocol.scale);
-    const SerialLines lines = protocol.position(value, s);
-    SerialChannel &line = channel(protocol.rotator);
-    hooks.showCommand(QString::fromLatin1(lines.first().text) + QLatin1Char(' ') + line.portName());
-    send(line, lines);
+    const SerialLines position = protocol.position(value, s);
+    hooks.showCommand(QString::fromLatin1(position.first().text) + QLatin1Char(' ')
+                      + lines[protocol.rotator].channel->portName());
+    send(protocol.rotator, position, [done = std::move(done)](LineOutcome outcome, const QString &failure) {
+        done(outcome == LineOutcome::Written     ? Outcome::Sent
+             : outcome == LineOutcome::Cancelled ? Outcome::Stopped
+                                                 : Outcome::Failed,
+             failure);
+    });
 }
 
 void SerialDrivers::stop(const SerialProtocol &protocol)
 {
-    SerialChannel &line = channel(protocol.rotator);
-    if (!line.connected())
+    Line &line = lines[protocol.rotator];
+    line.steps->cancel();
+    if (!line.channel->connected())
         return;
-    send(line, protocol.stop);
-    const QString port = line.portName();
-    line.close();
+    const QString port = line.channel->portName();
+    send(protocol.rotator, protocol.stop);
+    queueClose(protocol.rotator);
     if (protocol.stopLabel)
         hooks.showCommand(QLatin1String(protocol.stopLabel) + QLatin1Char(' ') + port);
 }
 
-void SerialDrivers::send(SerialChannel &line, const SerialLines &lines)
+void SerialDrivers::send(int rotator, const SerialLines &commandLines, TimedLine::Done done)
 {
-    for (const SerialLine &each : lines) {
-        line.write(QString::fromLatin1(each.text));
-        if (each.pauseAfter > 0)
-            hooks.wait(each.pauseAfter);
-    }
+    SerialChannel *channel = lines[rotator].channel.get();
+    QList<TimedLine::Step> steps;
+    for (const SerialLine &each : commandLines)
+        steps.append({[channel, text = QString::fromLatin1(each.text)] { channel->write(text); }, each.pauseAfter});
+    lines[rotator].steps->send(std::move(steps), std::move(done));
 }
 
-void SerialDrivers::sendAndClose(int rotator, const SerialLines &lines)
+void SerialDrivers::queueClose(int rotator)
+{
+    SerialChannel *channel = lines[rotator].channel.get();
+    lines[rotator].steps->send({{[channel] { channel->close(); }, 0}});
+}
+
+void SerialDrivers::sendAndClose(int rotator, const SerialLines &commandLines)
 {
     SerialChannel &line = channel(rotator);
     if (!line.connected())
         return;
-    send(line, lines);
-    line.close();
+    send(rotator, commandLines);
+    queueClose(rotator);
+    lines[rotator].steps->settle();
 }
 
 void SerialDrivers::sendClosing(int rotator, bool onlyClose)
@@ -141,8 +175,10 @@ void SerialDrivers::sendClosing(int rotator, bool onlyClose)
 
 void SerialDrivers::closeAll()
 {
-    for (auto &line : channels) {
-        if (line)
-            line->close();
+    for (Line &line : lines) {
+        if (!line.channel)
+            continue;
+        line.steps->settle();
+        line.channel->close();
     }
 }

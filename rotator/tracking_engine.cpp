@@ -6,7 +6,10 @@
 #include "app/settings.h"
 #include "rotator/tracking.h"
 
-TrackingEngine::TrackingEngine(DriverTable &drivers, QObject *parent) : QObject(parent), drivers(drivers) {}
+TrackingEngine::TrackingEngine(DriverTable &drivers, QObject *parent) : QObject(parent), drivers(drivers)
+{
+    drivers.onIdle = [this] { resume(); };
+}
 
 void TrackingEngine::setAuto(bool on)
 {
@@ -14,63 +17,136 @@ void TrackingEngine::setAuto(bool on)
     emit autoChanged(on);
 }
 
-TrackResult TrackingEngine::track(const QString &azimuthText)
+bool TrackingEngine::busy() const
 {
-    // A rotator can only go to the newest azimuth: the ones overtaken while a command is under
-    // way are never sent.
-    if (inProgress || holds > 0) {
-        waiting = azimuthText;
-        return {Outcome::Merged, {}};
+    return current.has_value() || holds > 0 || drivers.busy(settings().ANT);
+}
+
+quint64 TrackingEngine::track(const QString &azimuthText, Reply reply)
+{
+    Request request{++requests, azimuthText, {}, -1};
+    if (reply)
+        request.replies.append(std::move(reply));
+    // A rotator can only go to the newest azimuth: the ones overtaken before their command could
+    // go out are never sent.
+    if (busy()) {
+        if (waiting)
+            settle(*waiting, {Outcome::Superseded, {}});
+        waiting = std::move(request);
+    } else {
+        start(std::move(request));
     }
-    return run(azimuthText);
+    return requests;
+}
+
+void TrackingEngine::follow(quint64 number, Reply reply)
+{
+    if (current && current->number == number)
+        current->replies.append(std::move(reply));
+    else if (waiting && waiting->number == number)
+        waiting->replies.append(std::move(reply));
+    else if (number == settledNumber)
+        reply(settledResult);
 }
 
 void TrackingEngine::release()
 {
-    if (holds > 0 && --holds == 0 && !inProgress && waiting) {
-        const QString newest = *waiting;
-        waiting.reset();
-        run(newest);
-    }
+    if (holds > 0 && --holds == 0)
+        resume();
 }
 
-TrackResult TrackingEngine::run(QString azimuthText)
+void TrackingEngine::resume()
 {
-    const QScopedValueRollback busy(inProgress, true);
-    for (;;) {
-        const TrackResult result = carryOut(azimuthText);
-        ++carried;
-        last = result;
-        emit tracked(result);
-        if (result.outcome == Outcome::Failed || !waiting || holds > 0)
-            return result;
-        azimuthText = *waiting;
+    if (waiting && !busy()) {
+        Request next = std::move(*waiting);
         waiting.reset();
+        start(std::move(next));
     }
 }
 
-TrackResult TrackingEngine::carryOut(const QString &azimuthText)
+void TrackingEngine::stop()
+{
+    if (waiting) {
+        Request stopped = std::move(*waiting);
+        waiting.reset();
+        settle(stopped, {Outcome::Stopped, {}});
+    }
+    // The command in progress hears from its driver whether the stop came before it went out.
+    drivers.stopAll();
+}
+
+void TrackingEngine::dropWaiting()
+{
+    if (waiting) {
+        Request dropped = std::move(*waiting);
+        waiting.reset();
+        settle(dropped, {Outcome::Dropped, {}});
+    }
+}
+
+void TrackingEngine::start(Request request)
+{
+    // Nothing runs a request from inside another's: no handler on this path waits in an event loop.
+    Q_ASSERT(!starting && !current);
+    {
+        const QScopedValueRollback inStart(starting, true);
+        carryOut(std::move(request));
+    }
+    // What came in while this one was carried out, once the line is free.
+    resume();
+}
+
+void TrackingEngine::carryOut(Request request)
 {
     Settings &s = settings();
-    const bool readable = tracking::parseAzimuth(azimuthText, &s.EnteredAzimuth);
+    const bool readable = tracking::parseAzimuth(request.azimuthText, &s.EnteredAzimuth);
     if (!readable)
         s.EnteredAzimuth = -1;
-    if (s.ANT == NoInterface || s.EnteredAzimuth < 0 || s.EnteredAzimuth >= 360 || !drivers.hasTrack(s.ANT))
-        return {Outcome::Refused, {}, !readable};
+    current = std::move(request);
+    if (s.ANT == NoInterface || s.EnteredAzimuth < 0 || s.EnteredAzimuth >= 360 || !drivers.hasTrack(s.ANT)) {
+        finish({Outcome::Refused, {}, !readable});
+        return;
+    }
     // The driver turns the target into the controller's terms (half-turn, offset).
-    const int wanted = int(s.EnteredAzimuth);
+    current->wanted = int(s.EnteredAzimuth);
+    const quint64 number = current->number;
     s.TargetAzimuth = s.EnteredAzimuth;
     s.WithinStep = false;
+    s.CommandSkipped = false;
     try {
-        drivers.track(s.ANT);
+        drivers.track(s.ANT, [this, number](Outcome outcome, const QString &failure) {
+            if (current && current->number == number)
+                finish({outcome, failure});
+        });
     } catch (const std::exception &error) {
         s.CommandSkipped = false;
-        return {Outcome::Failed, QString::fromUtf8(error.what())};
+        finish({Outcome::Failed, QString::fromUtf8(error.what())});
+        return;
     }
     if (s.CommandSkipped) {
         s.CommandSkipped = false;
-        return {s.WithinStep ? Outcome::Skipped : Outcome::Unreachable, {}};
+        finish({s.WithinStep ? Outcome::Skipped : Outcome::Unreachable, {}});
     }
-    sent = wanted;
-    return {Outcome::Sent, {}};
+}
+
+void TrackingEngine::finish(const TrackResult &result)
+{
+    Request done = std::move(*current);
+    current.reset();
+    if (result.outcome == Outcome::Sent)
+        sent = done.wanted;
+    settle(done, result);
+    emit tracked(result);
+    // A driver that answered at once is still on the stack: start() goes on once it returns.
+    if (!starting)
+        resume();
+}
+
+void TrackingEngine::settle(Request &request, const TrackResult &result)
+{
+    settledNumber = request.number;
+    settledResult = result;
+    const QList<Reply> replies = std::exchange(request.replies, {});
+    for (const Reply &reply : replies)
+        reply(result);
 }

@@ -1,20 +1,12 @@
 #pragma once
 
+#include <functional>
 #include <optional>
+#include <QList>
 #include <QObject>
 #include <QString>
 
 #include "rotator/driver_table.h"
-
-// What became of a request.
-enum class Outcome {
-    Sent,    // the interface's command went out
-    Skipped, // within the minimum step of the azimuth last sent
-    Unreachable, // the driver could not reach its rotator (it beeped or said why)
-    Refused, // not a valid azimuth, or no interface selected
-    Failed,  // the driver raised an error; its text is in the result
-    Merged,  // a command is in progress: the newest azimuth goes out when it is done
-};
 
 struct TrackResult {
     Outcome outcome;
@@ -24,49 +16,71 @@ struct TrackResult {
 };
 
 // The tracking engine: AUTO, the request in progress and the newest one waiting, and the
-// selected interface's drivers. It holds no widget; the windows observe it.
+// selected interface's drivers. Every request lives from its arrival to one final outcome, which
+// its source hears once it is known. It holds no widget; the windows observe it.
 class TrackingEngine : public QObject
 {
     Q_OBJECT
 public:
+    using Reply = std::function<void(const TrackResult &)>;
+
     explicit TrackingEngine(DriverTable &drivers, QObject *parent = nullptr);
 
     bool autoOn() const { return autoMode; }
     void setAuto(bool on);
 
     // MAN: sends the azimuth, a number in the current locale, to the selected interface. While
-    // a command is in progress, or requests are held, the newest text waits and the others are
-    // dropped; it goes out once the command is done.
-    TrackResult track(const QString &azimuthText);
+    // the interface carries out a command (or the pause after it), or requests are held, the
+    // newest request waits and the one it replaces is superseded. Returns the request's number.
+    quint64 track(const QString &azimuthText, Reply reply = {});
+    // Adds a listener to a request; one already settled is answered at once.
+    void follow(quint64 request, Reply reply);
+    quint64 lastRequest() const { return requests; }
     // A burst of requests whose last one alone matters: while held they only wait.
     void hold() { ++holds; }
     void release();
+    // STOP: what waits is stopped, then every interface stops, which cancels what its line has
+    // not sent yet. Throws the first driver error once every interface has been told.
+    void stop();
     // The program closes: what waits is dropped.
-    void dropWaiting() { waiting.reset(); }
-    bool busy() const { return inProgress; }
-    // How many requests have been carried out, and the result of the last one.
-    quint64 carriedOut() const { return carried; }
-    TrackResult lastResult() const { return last; }
+    void dropWaiting();
+    bool busy() const;
     // The azimuth the last command that went out was for, in the operator's terms (before
     // offset and half-turn); none before the first.
     std::optional<int> lastSent() const { return sent; }
 
 signals:
     void autoChanged(bool on);
-    // After every result but Merged, once the command (if any) has gone out.
+    // The final outcome of every request that was carried out (not those superseded, stopped or
+    // dropped while they waited), once its command (if any) has gone out.
     void tracked(const TrackResult &result);
 
 private:
-    TrackResult carryOut(const QString &azimuthText);
-    // Runs the given request, then whatever came in meanwhile, newest only.
-    TrackResult run(QString azimuthText);
+    struct Request {
+        quint64 number = 0;
+        QString azimuthText;
+        QList<Reply> replies;
+        int wanted = -1;
+    };
+
+    void start(Request request);
+    void carryOut(Request request);
+    // The request in progress has its outcome.
+    void finish(const TrackResult &result);
+    // Tells a request's listeners its outcome.
+    void settle(Request &request, const TrackResult &result);
+    // Starts what waits once the interface is free.
+    void resume();
 
     DriverTable &drivers;
     bool autoMode = false;
-    bool inProgress = false;
     int holds = 0;
-    std::optional<QString> waiting;
-    quint64 carried = 0;
-    TrackResult last{Outcome::Refused, {}};
+    quint64 requests = 0;
+    std::optional<Request> current;
+    std::optional<Request> waiting;
+    bool starting = false;
+    // The last request settled, so that a late listener still hears it.
+    quint64 settledNumber = 0;
+    TrackResult settledResult{Outcome::Refused, {}};
     std::optional<int> sent;
 };

@@ -224,9 +224,9 @@ void TFormInit::comGroupClick(int rotator)
         return;
     }
     SerialDrivers &serial = *form1->serial;
+    serial.stop(*serialProtocol(rotator));
+    // Once the stop is out: the port is used directly from here on.
     SerialChannel &channel = serial.channel(rotator);
-    if (channel.connected())
-        serial.stop(*serialProtocol(rotator));
     const QString name = group->itemText(index);
     channel.setPortName(name);
     try {

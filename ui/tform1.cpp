@@ -59,20 +59,20 @@ TForm1::TForm1(QWidget *parent) : QMainWindow(parent)
     createPanel();
     createFavouritesRow();
     createDiagnosticControls();
+    // A failure that no request is waiting for (a stop, the closing lines, the read-back).
+    const auto reportLineError = [](const QString &text) { platform::ui().notify(platform::MessageKind::Error, text); };
     serial = std::make_unique<SerialDrivers>(SerialDrivers::Hooks{
         [this](const QString &command) { showCommand(command); },
-        [this] { return FormInit && FormInit->CheckBoxCPMoff->isChecked(); },
-        [this](int ms) { wait(ms); }});
+        [this] { return FormInit && FormInit->CheckBoxCPMoff->isChecked(); }, reportLineError});
     serial->registerIn(drivers);
     parallel = std::make_unique<ParallelDrivers>(ParallelDrivers::Hooks{
-        [this](const QString &command) { showCommand(command); }, [this](int ms) { wait(ms); }});
+        [this](const QString &command) { showCommand(command); }});
     parallel->registerIn(drivers);
     host = std::make_unique<HostDrivers>(HostDrivers::Hooks{
         [this](const QString &command) { showCommand(command); }});
     host->registerIn(drivers);
     hamlib = std::make_unique<HamlibDriver>(HamlibDriver::Hooks{
-        [this](const QString &command) { showCommand(command); }, [this](int ms) { wait(ms); },
-        [](const QString &text) { platform::reportError(text); }});
+        [this](const QString &command) { showCommand(command); }, reportLineError});
     hamlib->registerIn(drivers);
     connect(hamlib.get(), &HamlibDriver::measuredAzimuthChanged, this, [this] {
         drawNeedle();
@@ -277,6 +277,7 @@ void TForm1::requestClose()
 void TForm1::closeEvent(QCloseEvent *event)
 {
     closeRequested = true;
+    // Its source hears that it was dropped before the connection closes.
     engine->dropWaiting();
     platform::beginClosing();
     // A command still waiting after its bytes finishes first, so the exit sequence never
@@ -304,8 +305,10 @@ void TForm1::FormClose()
     // the rotator's remaining steps.
     platform::guardedWhileClosing([this] { closeRotctldServer(); });
     platform::guardedWhileClosing([this] { Stop_Track(); });
+    settleLines();
     if (!skipRotatorAtExit)
         platform::guardedWhileClosing([this] { park(); });
+    settleLines();
     platform::guardedWhileClosing([this] { releaseParallelPort(); });
     if (!skipRotatorAtExit)
         platform::guardedWhileClosing([this] { sendClosingCommands(); });

@@ -59,7 +59,7 @@ public:
     void checkMovenowAtStart();
     void showPendingAngle();
     bool parksAtExit() const;
-    void park();
+    void park(TrackingEngine::Reply reply = {});
     void releaseParallelPort();
     void sendClosingCommands();
     void saveConfiguration();
@@ -83,8 +83,8 @@ public:
 
     // Tracking engine.
     void ButtonTrackClick();
-    // MAN with the azimuth box as it is, and what became of it.
-    TrackResult trackBoxAzimuth();
+    // MAN with the azimuth box as it is; reply hears what became of it.
+    void trackBoxAzimuth(TrackingEngine::Reply reply = {});
     void EditAzimutChange();
     void Stop_Track();
     void BitBtnAutoClick();
@@ -98,6 +98,9 @@ public:
     void MenuStopClick();
     void MenuLPClick();
     void wait(int ms);
+    // The exit's steps follow one another on the line: the pauses of what the lines hold run out
+    // first, a few seconds at most.
+    void settleLines();
 
     bool autoOn() const;
     // Gives the angle window the keyboard focus when it is visible.
@@ -142,12 +145,16 @@ public:
     // The rotctld-compatible network server, on or off whatever azimuth server is chosen.
     void createRotctldServer();
     // Shows the azimuth and sends it like MAN, whatever AUTO says, again after a stop for the
-    // same azimuth: a network client's P, the locator window's Enter.
-    TrackResult turnTo(int azimuth);
+    // same azimuth: a network client's P, the locator window's Enter. reply hears the outcome.
+    void turnTo(int azimuth, TrackingEngine::Reply reply = {});
     // A client's M: toward the end stop on that side of the selected interface, like MAN.
-    rotctld::Status rotctldMove(rotctld::Direction direction);
+    void rotctldMove(rotctld::Direction direction, const rotctld::Done &done);
+    // A client's S or R: the selected interface's stop, its port opened for it if need be.
+    rotctld::Status rotctldStop();
     rotctld::Motion rotctldMotion() const;
-    static rotctld::Status rotctldStatus(Outcome outcome);
+    rotctld::Status rotctldStatus(Outcome outcome) const;
+    // The interface the configuration chose was let go at start: its port was not there.
+    bool interfaceLost() const;
     void MenuServerRotctldClick();
     // Listens on ROTCTLDPORT when ROTCTLD is on, else closes; a port that cannot be listened
     // on turns ROTCTLD off, unticks the item and is thrown as TorvanelError.

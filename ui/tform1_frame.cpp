@@ -74,7 +74,7 @@ bool TForm1::parksAtExit() const
     return s.ANT != NoInterface && s.PARKING == s.ANT + 1;
 }
 
-void TForm1::park()
+void TForm1::park(TrackingEngine::Reply reply)
 {
     Settings &s = settings();
     if (!parksAtExit())
@@ -82,7 +82,7 @@ void TForm1::park()
     const QScopedValueRollback parking(parkingAtExit, true);
     s.EnteredAzimuth = s.AZIMUT_PARKING;
     UpDownAzi->setPosition(int(tracking::roundHalfEven(s.EnteredAzimuth)));
-    ButtonTrackClick();
+    trackBoxAzimuth(std::move(reply));
 }
 
 void TForm1::releaseParallelPort()

@@ -3,55 +3,86 @@
 #include "ui/tform1.h"
 
 #include <QAction>
+#include <memory>
+#include <utility>
 #include <QLineEdit>
 #include <QTimer>
 
 #include "app/settings.h"
 #include "platform/error.h"
+#include "platform/ui_services.h"
+#include "rotator/serial_protocols.h"
 #include "rotator/tracking_engine.h"
 #include "sources/rotctld_server.h"
 #include "ui/up_down.h"
 #include "widgets/lcd99.h"
 
+namespace {
+
+// A client's answer is sent once, whatever path reports it.
+rotctld::Done once(rotctld::Done done)
+{
+    return [done = std::move(done), answered = std::make_shared<bool>(false)](rotctld::Status status) {
+        if (!std::exchange(*answered, true))
+            done(status);
+    };
+}
+
+} // namespace
+
 void TForm1::createRotctldServer()
 {
-    // Called from a client's line: whatever a handler raises is reported here, never thrown
-    // through the server's socket handling.
+    // Called from a client's line: whatever a handler raises is answered and reported here, never
+    // thrown through the server's socket handling. The answers come once the outcome is known.
     rotctld::Rotator rotator{
-        [this](int azimuth) {
-            TrackResult result{Outcome::Failed, {}};
-            platform::guarded([&] { result = turnTo(azimuth); });
-            return rotctldStatus(result.outcome);
+        [this](int azimuth, rotctld::Done done) {
+            done = once(std::move(done));
+            const auto reply = [this, done](const TrackResult &result) { done(rotctldStatus(result.outcome)); };
+            platform::reporting([&] { turnTo(azimuth, reply); }, [&](const QString &text) {
+                done(rotctld::Status::IoError);
+                platform::ui().notify(platform::MessageKind::Error, text);
+            });
         },
         // Where the antenna is read to be, else where it was sent, else what the display shows.
         [this] { return knownAzimuth(); },
-        [this] { platform::guarded([this] { BitBtnStopClick(); }); },
-        [this] {
-            if (!parksAtExit())
-                return false;
-            platform::guarded([this] { park(); });
-            return true;
+        [this](rotctld::Done done) { done(rotctldStop()); },
+        [this](rotctld::Done done) {
+            if (!parksAtExit()) {
+                done(rotctld::Status::NotAvailable);
+                return;
+            }
+            done = once(std::move(done));
+            platform::reporting([&] { park([this, done](const TrackResult &result) { done(rotctldStatus(result.outcome)); }); },
+                                [&](const QString &text) {
+                                    done(rotctld::Status::IoError);
+                                    platform::ui().notify(platform::MessageKind::Error, text);
+                                });
         },
-        [this](rotctld::Direction direction) {
-            rotctld::Status status = rotctld::Status::IoError;
-            platform::guarded([&] { status = rotctldMove(direction); });
-            return status;
+        [this](rotctld::Direction direction, rotctld::Done done) {
+            done = once(std::move(done));
+            platform::reporting([&] { rotctldMove(direction, done); }, [&](const QString &text) {
+                done(rotctld::Status::IoError);
+                platform::ui().notify(platform::MessageKind::Error, text);
+            });
         },
         [this] { return rotctldMotion(); }};
     rotctldServer = new RotctldServer(std::move(rotator), this);
     connectItem(MenuServerRotctld, &TForm1::MenuServerRotctldClick);
 }
 
-rotctld::Status TForm1::rotctldStatus(Outcome outcome)
+rotctld::Status TForm1::rotctldStatus(Outcome outcome) const
 {
     switch (outcome) {
     case Outcome::Sent:
     case Outcome::Skipped:
-    // Goes out as soon as the command under way is done, unless a newer azimuth overtakes it.
-    case Outcome::Merged:
         return rotctld::Status::Ok;
+    // Hamlib's "command rejected": a newer azimuth or a stop came first, or the program closed.
+    case Outcome::Superseded:
+    case Outcome::Stopped:
+    case Outcome::Dropped:
+        return rotctld::Status::Rejected;
     case Outcome::Refused:
-        return rotctld::Status::NotAvailable;
+        return interfaceLost() ? rotctld::Status::IoError : rotctld::Status::NotAvailable;
     case Outcome::Unreachable:
     case Outcome::Failed:
         break;
@@ -59,18 +90,44 @@ rotctld::Status TForm1::rotctldStatus(Outcome outcome)
     return rotctld::Status::IoError;
 }
 
-rotctld::Status TForm1::rotctldMove(rotctld::Direction direction)
+bool TForm1::interfaceLost() const
+{
+    // The interface the file chose was let go at start because its port was not there.
+    return settings().ANT == NoInterface && storedChoices.ANT != NoInterface;
+}
+
+rotctld::Status TForm1::rotctldStop()
+{
+    const Settings &s = settings();
+    if (s.ANT == NoInterface)
+        return interfaceLost() ? rotctld::Status::IoError : rotctld::Status::NotAvailable;
+    // A stop from afar reaches the controller even when no command has opened its port yet.
+    bool reached = true;
+    if (serialProtocol(s.ANT))
+        reached = serial->open(s.ANT);
+    else if (s.ANT == Hamlib)
+        hamlib->open();
+    rotctld::Status status = reached ? rotctld::Status::Ok : rotctld::Status::IoError;
+    platform::reporting([this] { BitBtnStopClick(); }, [&](const QString &text) {
+        status = rotctld::Status::IoError;
+        platform::ui().notify(platform::MessageKind::Error, text);
+    });
+    return status;
+}
+
+void TForm1::rotctldMove(rotctld::Direction direction, const rotctld::Done &done)
 {
     // The controller's range starts at its counter-clockwise end stop: north, or south with
     // the half-turn.
     const Settings &s = settings();
     const int start = s.stopSide(s.ANT) == SouthStop ? 180 : 0;
     const int end = (start + (direction == rotctld::Direction::Left ? 0 : 359)) % 360;
-    const Outcome outcome = turnTo(end).outcome;
-    const rotctld::Status status = rotctldStatus(outcome);
-    if (status == rotctld::Status::Ok)
-        rotctldMoving.emplace(direction, end);
-    return status;
+    turnTo(end, [this, direction, end, done](const TrackResult &result) {
+        const rotctld::Status status = rotctldStatus(result.outcome);
+        if (status == rotctld::Status::Ok)
+            rotctldMoving.emplace(direction, end);
+        done(status);
+    });
 }
 
 rotctld::Motion TForm1::rotctldMotion() const

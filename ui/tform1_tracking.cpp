@@ -2,6 +2,7 @@
 #include "ui/tform1.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -44,21 +45,27 @@ void TForm1::ButtonTrackClick()
     trackBoxAzimuth();
 }
 
-TrackResult TForm1::trackBoxAzimuth()
+void TForm1::trackBoxAzimuth(TrackingEngine::Reply reply)
 {
     // Once a close is requested only the exit's parking moves the antenna.
-    if ((closeRequested && !parkingAtExit) || EditAzimut->text().isEmpty())
-        return {Outcome::Refused, {}};
-    return engine->track(EditAzimut->text());
+    if ((closeRequested && !parkingAtExit) || EditAzimut->text().isEmpty()) {
+        if (reply)
+            reply({Outcome::Refused, {}});
+        return;
+    }
+    engine->track(EditAzimut->text(), std::move(reply));
 }
 
-TrackResult TForm1::turnTo(int azimuth)
+void TForm1::turnTo(int azimuth, TrackingEngine::Reply reply)
 {
     // Shown in the box as for any source; when that sent nothing (AUTO off, the same azimuth),
     // the command goes out as MAN sends it.
-    const quint64 before = engine->carriedOut();
+    const quint64 before = engine->lastRequest();
     UpDownAzi->setPosition(azimuth);
-    return engine->carriedOut() != before ? engine->lastResult() : trackBoxAzimuth();
+    if (engine->lastRequest() == before)
+        trackBoxAzimuth(std::move(reply));
+    else if (reply)
+        engine->follow(engine->lastRequest(), std::move(reply));
 }
 
 void TForm1::showTrackResult(const TrackResult &result)
@@ -71,7 +78,8 @@ void TForm1::showTrackResult(const TrackResult &result)
         platform::ui().beep(platform::Beep::Default);
         return;
     case Outcome::Failed:
-        platform::reportError(result.failure);
+        // Shown without waiting for OK: every source has had its answer already.
+        platform::ui().notify(platform::MessageKind::Error, result.failure);
         return;
     case Outcome::Sent:
         enable(TimerBlink);
@@ -82,10 +90,12 @@ void TForm1::showTrackResult(const TrackResult &result)
         break;
     case Outcome::Skipped:
     case Outcome::Unreachable:
-    case Outcome::Merged:
+    case Outcome::Superseded:
+    case Outcome::Stopped:
+    case Outcome::Dropped:
         break;
     }
-    // A window the operator opened during the command's pause keeps the keyboard.
+    // A window the operator opened while the command went out keeps the keyboard.
     const QWidget *active = QApplication::activeWindow();
     if (!active || active == this || active == FormAngle)
         focusAngleWindow();
@@ -121,7 +131,7 @@ void TForm1::EditAzimutChange()
 
 void TForm1::Stop_Track()
 {
-    drivers.stopAll();
+    engine->stop();
     rotctldMoving.reset();
     TimerBlink->stop();
     TimerTrackOK->stop();
@@ -224,4 +234,13 @@ void TForm1::MenuLPClick()
 void TForm1::wait(int ms)
 {
     platform::wait(ms);
+}
+
+void TForm1::settleLines()
+{
+    constexpr int BoundMs = 3000;
+    QElapsedTimer clock;
+    clock.start();
+    while (engine->busy() && clock.elapsed() < BoundMs && !skipRotatorAtExit)
+        wait(5);
 }
