@@ -304,6 +304,7 @@ void TestProgram::closesUnderAzimuthTraffic()
     logger.start(33);
     QTest::qWait(1000);
     endWithin(program);
+    logger.stop();
     // The exit's parking went out after the traffic's last command.
     QVERIFY(line.drain().endsWith("W200 000\r"));
 }

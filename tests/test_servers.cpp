@@ -107,7 +107,7 @@ private:
     // A window with GS-232 on the line, AUTO on, activated, showing 77.
     void createWindow(bool n1mm);
     void send(const QByteArray &bytes);
-    // Every datagram sent before has been handled.
+    // Every datagram sent before has been handled, and its command is out.
     void barrier();
 
     std::unique_ptr<Gs232Station> station;
@@ -149,6 +149,7 @@ void TestServers::createWindow(bool n1mm)
     window->BitBtnAutoClick();
     window->UpDownAzi->setPosition(77);
     QCOMPARE(station->line.read(5), QByteArray("W077\r"));
+    QTRY_VERIFY(!window->engine->busy());
 }
 
 void TestServers::send(const QByteArray &bytes)
@@ -160,6 +161,7 @@ void TestServers::barrier()
 {
     send("barrier");
     QTRY_VERIFY(received.contains("barrier"));
+    QTRY_VERIFY(!window->engine->busy());
 }
 
 void TestServers::datagrams_data()
@@ -370,6 +372,7 @@ void TestServers::ddeChangesAndServerQuitting()
     window->MenuServerVelmundo->trigger();
     QCOMPARE(window->MenuServer->title(), QStringLiteral("&Server (Velmundo)"));
     QCOMPARE(station->line.read(5), QByteArray("W010\r"));
+    QTRY_VERIFY(!window->engine->busy());
     velmundo.publish(QStringLiteral("45\u00b0"));
     QCOMPARE(window->EditAzimut->text(), QStringLiteral("45"));
     QCOMPARE(station->line.read(5), QByteArray("W045\r"));
@@ -393,16 +396,20 @@ void TestServers::switchingBetweenServers()
     QVERIFY(velmundo.started && beamDx.started);
 
     window->MenuFrancaisClick();
+    // Each azimuth's command and its pause are over before the next source speaks.
     window->MenuServerVelmundo->trigger();
     QVERIFY(!window->UDPServer->isActive());
     QCOMPARE(window->EditAzimut->text(), QStringLiteral("10"));
+    QTRY_VERIFY(!window->engine->busy());
     window->menuServerBeamDX->trigger();
     QCOMPARE(window->MenuServer->title(), QStringLiteral("&Serveur (Beam_DX)"));
     QCOMPARE(window->EditAzimut->text(), QStringLiteral("20"));
+    QTRY_VERIFY(!window->engine->busy());
     velmundo.publish(QStringLiteral("11\u00b0"));
     QCOMPARE(window->EditAzimut->text(), QStringLiteral("20"));
     beamDx.publish(QStringLiteral("21\u00b0"));
     QCOMPARE(window->EditAzimut->text(), QStringLiteral("21"));
+    QTRY_VERIFY(!window->engine->busy());
 
     window->MenuServerN1MM->trigger();
     QCOMPARE(window->MenuServer->title(), QStringLiteral("Serveur (N1MM)"));

@@ -6,6 +6,8 @@
 #include <unistd.h>
 
 #include <QByteArray>
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QDir>
 #include <QFile>
 #include <QString>
@@ -55,16 +57,26 @@ struct PseudoTerminal {
     QString path;
 
 private:
+    // The program's commands go out as timed steps on its event loop: it runs while we wait.
     QByteArray receive(qsizetype count, int timeoutMs) const
     {
         QByteArray data;
-        pollfd ready{master, POLLIN, 0};
-        while ((count < 0 || data.size() < count) && ::poll(&ready, 1, timeoutMs) > 0) {
-            char chunk[256];
-            const ssize_t n = ::read(master, chunk, sizeof chunk);
-            if (n <= 0)
+        QElapsedTimer quiet;
+        quiet.start();
+        while (count < 0 || data.size() < count) {
+            pollfd ready{master, POLLIN, 0};
+            if (::poll(&ready, 1, 2) > 0) {
+                char chunk[256];
+                const ssize_t n = ::read(master, chunk, sizeof chunk);
+                if (n <= 0)
+                    break;
+                data.append(chunk, n);
+                quiet.restart();
+                continue;
+            }
+            if (quiet.elapsed() >= timeoutMs)
                 break;
-            data.append(chunk, n);
+            QCoreApplication::processEvents();
         }
         return data;
     }
