@@ -1,4 +1,7 @@
+#include <optional>
+
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -6,6 +9,7 @@
 #include "app/settings.h"
 #include "platform/ui_services.h"
 #include "ports/ppdev_port_library.h"
+#include "ports/port_library.h"
 #include "ports/recording_port_library.h"
 #include "rotator/driver_table.h"
 #include "rotator/parallel_drivers.h"
@@ -13,6 +17,53 @@
 using platform::Beep;
 using Call = ports::RecordingPortLibrary::Call;
 using Calls = QList<Call>;
+
+namespace {
+constexpr int Base = 0x378;
+Call out(int port, int value) { return {QStringLiteral("Outport"), {port, value}}; }
+Call pause(int ms) { return {QStringLiteral("wait"), {ms}}; }
+Call data(int value) { return out(Base, value); }
+Call control(int value) { return out(Base + 2, value); }
+
+// The recording library, which also measures how long passed before each write.
+class PacedPortLibrary : public ports::RecordingPortLibrary
+{
+public:
+    void Outport(quint16 port, quint16 value) override
+    {
+        gapsMs.append(sinceLastWrite.isValid() ? sinceLastWrite.nsecsElapsed() / 1000000 : 0);
+        sinceLastWrite.start();
+        RecordingPortLibrary::Outport(port, value);
+    }
+    // The writes, with each pause that `expected` puts before a write shown where at least that
+    // long passed (a timer may fire late, never early); where less passed, the time that did.
+    Calls paced(const Calls &expected) const
+    {
+        QList<int> pauseBefore;
+        int pending = 0;
+        for (const Call &call : expected) {
+            if (call.operation == QLatin1String("wait")) {
+                pending += call.arguments.value(0);
+            } else {
+                pauseBefore.append(pending);
+                pending = 0;
+            }
+        }
+        Calls result;
+        const Calls writes = outputs();
+        for (qsizetype i = 0; i < writes.size(); ++i) {
+            if (const int wanted = pauseBefore.value(i); wanted > 0)
+                result.append(pause(gapsMs.value(i) >= wanted ? wanted : int(gapsMs.value(i))));
+            result.append(writes[i]);
+        }
+        return result;
+    }
+
+private:
+    QElapsedTimer sinceLastWrite;
+    QList<qint64> gapsMs;
+};
+}
 
 // PourSat and FODTrack: the register writes and pauses the board would see, in order.
 class TestParallelDrivers : public QObject
@@ -36,30 +87,25 @@ private:
     void select(int rotator);
     void trackTo(long double azimuth);
 
-    std::unique_ptr<ports::ScopedRecordingPortLibrary> library;
+    std::unique_ptr<PacedPortLibrary> library;
     std::unique_ptr<platform::ScopedRecordingUi> recorder;
     std::unique_ptr<ParallelDrivers> drivers;
     DriverTable table;
     QString label;
+    std::optional<Outcome> outcome;
 };
 
-namespace {
-constexpr int Base = 0x378;
-Call out(int port, int value) { return {QStringLiteral("Outport"), {port, value}}; }
-Call pause(int ms) { return {QStringLiteral("wait"), {ms}}; }
-Call data(int value) { return out(Base, value); }
-Call control(int value) { return out(Base + 2, value); }
-}
 
 void TestParallelDrivers::init()
 {
     settings() = Settings();
     settings().LptAddress = {Base, 0x278, 0x3BC};
-    library = std::make_unique<ports::ScopedRecordingPortLibrary>();
+    library = std::make_unique<PacedPortLibrary>();
+    ports::setPortLibrary(library.get());
     recorder = std::make_unique<platform::ScopedRecordingUi>();
     label.clear();
-    drivers = std::make_unique<ParallelDrivers>(ParallelDrivers::Hooks{
-        [this](const QString &text) { label = text; }, [this](int ms) { (*library)->recordPause(ms); }});
+    outcome.reset();
+    drivers = std::make_unique<ParallelDrivers>(ParallelDrivers::Hooks{[this](const QString &text) { label = text; }});
     table = DriverTable();
     drivers->registerIn(table);
 }
@@ -68,6 +114,7 @@ void TestParallelDrivers::cleanup()
 {
     drivers.reset();
     recorder.reset();
+    ports::setPortLibrary(nullptr);
     library.reset();
 }
 
@@ -80,7 +127,8 @@ void TestParallelDrivers::select(int rotator)
 void TestParallelDrivers::trackTo(long double azimuth)
 {
     settings().TargetAzimuth = azimuth;
-    QVERIFY(table.track(settings().ANT));
+    outcome.reset();
+    QVERIFY(table.track(settings().ANT, [this](Outcome result, const QString &) { outcome = result; }));
 }
 
 void TestParallelDrivers::frame_data()
@@ -109,7 +157,16 @@ void TestParallelDrivers::frame()
     (rotator == PourSat ? settings().LPT_POURSAT : settings().LPT_FODTRACK) = lpt;
     settings().CommandSkipped = true;
     trackTo(90);
-    QCOMPARE((*library)->outputs(), expected);
+    // The line rests: the writes before the first pause go out at once, the others after it.
+    Calls atOnce;
+    for (const Call &call : expected) {
+        if (call.operation == QLatin1String("wait"))
+            break;
+        atOnce.append(call);
+    }
+    QCOMPARE(library->outputs(), atOnce);
+    QTRY_COMPARE(outcome, std::optional(Outcome::Sent));
+    QCOMPARE(library->paced(expected), expected);
     QVERIFY(!settings().CommandSkipped);
     QVERIFY((*recorder)->beeps.isEmpty());
 }
@@ -163,9 +220,13 @@ void TestParallelDrivers::position()
     (rotator == PourSat ? s.STOP_POURSAT : s.STOP_FODTRACK) = south ? SouthStop : NorthStop;
     trackTo(target);
     QCOMPARE(label, QString::number(position));
-    const Calls writes = (*library)->outputs();
-    // On both boards the position byte is the third output.
-    QCOMPARE(writes.value(2), data(position));
+    QTRY_COMPARE(outcome, std::optional(Outcome::Sent));
+    const Calls writes = library->outputs();
+    // On both boards the position byte is the first write to the data register.
+    const auto firstData = std::find_if(writes.begin(), writes.end(),
+                                        [](const Call &call) { return call.arguments.value(0) == Base; });
+    QVERIFY(firstData != writes.end());
+    QCOMPARE(*firstData, data(position));
     QCOMPARE(double(s.TargetAzimuth), targetAfter);
     QCOMPARE(double(s.LastAzimuth), target);
 }
@@ -184,7 +245,7 @@ void TestParallelDrivers::noPortBeepsAndSkips()
     trackTo(90);
     QVERIFY(settings().CommandSkipped);
     QCOMPARE((*recorder)->beeps, QList<Beep>{Beep::Default});
-    QVERIFY((*library)->calls.isEmpty());
+    QVERIFY(library->calls.isEmpty());
     QCOMPARE(double(settings().LastAzimuth), -10.0);
     QVERIFY(label.isEmpty());
 }
@@ -196,24 +257,27 @@ void TestParallelDrivers::thresholdSkipsWithoutAWord()
     settings().LastAzimuth = 100;
     trackTo(101.5);
     QVERIFY(settings().CommandSkipped);
-    QVERIFY((*library)->calls.isEmpty());
+    QVERIFY(library->calls.isEmpty());
     QVERIFY((*recorder)->beeps.isEmpty());
     QCOMPARE(double(settings().LastAzimuth), 100.0);
     trackTo(102);
     QVERIFY(!settings().CommandSkipped);
-    QCOMPARE((*library)->outputs().size(), 19);
+    // The whole frame: its ten writes.
+    QTRY_COMPARE(outcome, std::optional(Outcome::Sent));
+    QCOMPARE(library->outputs().size(), 10);
 }
 
 void TestParallelDrivers::libraryFailureBeepsAndSkips()
 {
     select(FODTrack);
-    (*library)->failing = true;
+    library->failing = true;
     trackTo(90);
     QVERIFY(settings().CommandSkipped);
     QCOMPARE((*recorder)->beeps, QList<Beep>{Beep::Default});
     QCOMPARE(double(settings().LastAzimuth), 90.0);
     // The frame breaks off at the failed write and waits no further.
-    QCOMPARE((*library)->outputs(), Calls{control(2)});
+    QCOMPARE(library->outputs(), Calls{control(2)});
+    QVERIFY(!outcome);
 }
 
 void TestParallelDrivers::unusableParportBeepsAndSkips_data()
@@ -242,7 +306,7 @@ void TestParallelDrivers::unusableParportBeepsAndSkips()
     ports::setPortLibrary(&ppdev);
     select(PourSat);
     trackTo(90);
-    ports::setPortLibrary(&**library);
+    ports::setPortLibrary(library.get());
     QVERIFY(settings().CommandSkipped);
     QCOMPARE((*recorder)->beeps, QList<Beep>{Beep::Default});
     QVERIFY(ppdev.GetLastState() != 0);

@@ -2,6 +2,7 @@
 #include <QCheckBox>
 #include <QFile>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTcpServer>
@@ -9,6 +10,7 @@
 #include <QtTest>
 
 #include <memory>
+#include <utility>
 
 #include "app/configuration.h"
 #include "app/settings.h"
@@ -51,6 +53,8 @@ private slots:
     void hamlibClient();
     void setPositionAnswersWhatHappened_data();
     void setPositionAnswersWhatHappened();
+    void stopWinsAndEveryClientHearsTheTruth();
+    void vanishedLineIsAnsweredWithoutAnyoneAtTheBox();
     void menuItem();
     void portTakenIsReportedAndRetried();
     void dialogMovesTheListener();
@@ -205,6 +209,67 @@ void TestRotctldWiring::setPositionAnswersWhatHappened()
     QByteArray got = unplugAfterStop ? client.readAll() : QByteArray();
     QTRY_COMPARE(got += client.readAll(), answers);
     QCOMPARE(station->line.drain(), sent);
+}
+
+// Clients A, B and D ask for azimuths while the line rests after A's command, then C stops: B
+// and D wait, D overtakes B, the stop overtakes D. However the machine's load spreads them out,
+// nothing asked before the stop reaches the line after it, and each P is answered 0 exactly when
+// its command went out, else -9.
+void TestRotctldWiring::stopWinsAndEveryClientHearsTheTruth()
+{
+    createWindow();
+    window->MenuServerRotctld->trigger();
+    QTRY_VERIFY(!window->engine->busy());
+    QTcpSocket a, b, c, d;
+    for (QTcpSocket *client : {&a, &b, &c, &d}) {
+        client->connectToHost(QHostAddress::LocalHost, port);
+        QVERIFY(client->waitForConnected(2000));
+    }
+    a.write("P 10 0\n");
+    QTRY_COMPARE(a.readAll(), QByteArray("RPRT 0\n"));
+    b.write("P 20 0\n");
+    QTRY_VERIFY(window->engine->lastRequest() > 0 && window->EditAzimut->text() == QStringLiteral("20"));
+    d.write("P 30 0\n");
+    QTRY_COMPARE(window->EditAzimut->text(), QStringLiteral("30"));
+    c.write("S\n");
+    QTRY_COMPARE(c.readAll(), QByteArray("RPRT 0\n"));
+    const QByteArray line = station->line.drain(300);
+    QVERIFY2(line.startsWith("W010\r") && line.endsWith("S\r"), line.constData());
+    for (auto [client, command] : {std::pair{&b, "W020\r"}, {&d, "W030\r"}}) {
+        QTRY_VERIFY(client->bytesAvailable() > 0);
+        QCOMPARE(client->readAll(), QByteArray(line.contains(command) ? "RPRT 0\n" : "RPRT -9\n"));
+    }
+}
+
+// The adapter is pulled while the port is open: the client is answered at once, with the desktop's
+// real boxes and nobody to press OK.
+void TestRotctldWiring::vanishedLineIsAnsweredWithoutAnyoneAtTheBox()
+{
+    createWindow();
+    window->MenuServerRotctld->trigger();
+    QTRY_VERIFY(!window->engine->busy());
+    ::close(station->line.master);
+    station->line.master = -1;
+    platform::setUi(nullptr);
+    QTcpSocket client;
+    client.connectToHost(QHostAddress::LocalHost, port);
+    QVERIFY(client.waitForConnected(2000));
+    client.write("P 123 0\nP 124 0\n");
+    QByteArray answers;
+    QTRY_COMPARE(answers += client.readAll(), QByteArray("RPRT -6\nRPRT -6\n"));
+    // One box for the streak, left open.
+    const auto boxes = [] {
+        int open = 0;
+        for (QWidget *widget : QApplication::topLevelWidgets())
+            open += qobject_cast<QMessageBox *>(widget) && widget->isVisible();
+        return open;
+    };
+    QCOMPARE(boxes(), 1);
+    for (QWidget *widget : QApplication::topLevelWidgets()) {
+        if (qobject_cast<QMessageBox *>(widget))
+            widget->close();
+    }
+    platform::setUi(&*station->recorder);
 }
 
 void TestRotctldWiring::menuItem()

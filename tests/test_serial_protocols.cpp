@@ -1,3 +1,5 @@
+#include <optional>
+
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -5,7 +7,6 @@
 #include "platform/error.h"
 #include "platform/serial_names.h"
 #include "platform/ui_services.h"
-#include "platform/wait.h"
 #include "rotator/driver_table.h"
 #include "rotator/serial_drivers.h"
 #include "support/pseudo_terminal.h"
@@ -37,6 +38,8 @@ private slots:
 
 private:
     void select(int rotator, int comNumber);
+    // The driver's track operation; its outcome comes to `outcome` once the last line is out.
+    void track(const SerialProtocol &protocol);
 
     QTemporaryDir parent;
     std::unique_ptr<PseudoTerminal> line;
@@ -44,6 +47,8 @@ private:
     platform::ScopedRecordingUi *recorder = nullptr;
     QString label;
     bool cpmOff = false;
+    std::optional<Outcome> outcome;
+    QStringList lineErrors;
 };
 
 void TestSerialProtocols::init()
@@ -55,8 +60,11 @@ void TestSerialProtocols::init()
     line->linkAs(parent.path(), 3);
     label.clear();
     cpmOff = false;
-    drivers = std::make_unique<SerialDrivers>(SerialDrivers::Hooks{
-        [this](const QString &text) { label = text; }, [this] { return cpmOff; }, platform::wait});
+    outcome.reset();
+    lineErrors.clear();
+    drivers = std::make_unique<SerialDrivers>(SerialDrivers::Hooks{[this](const QString &text) { label = text; },
+                                                                   [this] { return cpmOff; },
+                                                                   [this](const QString &text) { lineErrors << text; }});
 }
 
 void TestSerialProtocols::cleanup()
@@ -64,6 +72,8 @@ void TestSerialProtocols::cleanup()
     drivers.reset();
     line.reset();
     delete recorder;
+    // No write failed behind a command's back.
+    QVERIFY(lineErrors.isEmpty());
 }
 
 void TestSerialProtocols::select(int rotator, int comNumber)
@@ -71,6 +81,12 @@ void TestSerialProtocols::select(int rotator, int comNumber)
     Settings &s = settings();
     s.ANT = rotator;
     s.*serialProtocol(rotator)->port = comNumber - 1;
+}
+
+void TestSerialProtocols::track(const SerialProtocol &protocol)
+{
+    outcome.reset();
+    drivers->track(protocol, [this](Outcome result, const QString &) { outcome = result; });
 }
 
 void TestSerialProtocols::position_data()
@@ -118,10 +134,11 @@ void TestSerialProtocols::position()
     if (protocol.stopSide)
         s.*protocol.stopSide = south ? SouthStop : NorthStop;
     s.TargetAzimuth = target;
-    drivers->track(protocol);
+    track(protocol);
     QVERIFY(!s.CommandSkipped);
     QCOMPARE(line->read(bytes.size()), bytes);
     QCOMPARE(label, shown);
+    QTRY_COMPARE(outcome, std::optional(Outcome::Sent));
     if (south && protocol.stopSide)
         QCOMPARE(double(s.TargetAzimuth), target + 180);
 }
@@ -148,7 +165,7 @@ void TestSerialProtocols::lastAzimuthIsTheWholeDegreesSent()
     select(rotator, 3);
     settings().*protocol.stopSide = south ? SouthStop : NorthStop;
     settings().TargetAzimuth = target;
-    drivers->track(protocol);
+    track(protocol);
     QCOMPARE(double(settings().LastAzimuth), last);
 }
 
@@ -158,10 +175,10 @@ void TestSerialProtocols::proSisTelCpmOffOnlyAfterAnOpen()
     select(ProSisTel, 3);
     cpmOff = true;
     settings().TargetAzimuth = 10;
-    drivers->track(protocol);
+    track(protocol);
     QCOMPARE(line->read(11), QByteArray("\x02" "AS\r\x02" "AG010\r"));
     settings().TargetAzimuth = 20;
-    drivers->track(protocol);
+    track(protocol);
     QCOMPARE(line->read(7), QByteArray("\x02" "AG020\r"));
 }
 
@@ -187,7 +204,7 @@ void TestSerialProtocols::stop()
     const SerialProtocol &protocol = *serialProtocol(rotator);
     select(rotator, 3);
     settings().TargetAzimuth = 10;
-    drivers->track(protocol);
+    track(protocol);
     line->drain();
     drivers->stop(protocol);
     QCOMPARE(line->read(bytes.size()), bytes);
@@ -203,7 +220,7 @@ void TestSerialProtocols::stopTwiceSendsOnce()
     QCOMPARE(table.at(EGIS).stopName, QStringLiteral("EGI_Track_stop"));
     select(GS232, 3);
     settings().TargetAzimuth = 10;
-    table.track(GS232);
+    QVERIFY(table.track(GS232, [](Outcome, const QString &) {}));
     line->drain();
     table.stopAll();
     table.stopAll();
@@ -216,11 +233,11 @@ void TestSerialProtocols::thresholdZeroSendsEveryTime()
     const SerialProtocol &protocol = *serialProtocol(GS232);
     select(GS232, 3);
     settings().TargetAzimuth = 42;
-    drivers->track(protocol);
-    drivers->track(protocol);
+    track(protocol);
+    track(protocol);
     QCOMPARE(line->drain(), QByteArray("W042\r"));
     settings().STEP_GS232 = 0;
-    drivers->track(protocol);
+    track(protocol);
     QCOMPARE(line->drain(), QByteArray("W042\r"));
 }
 
@@ -237,7 +254,7 @@ void TestSerialProtocols::unreachablePortBeepsAndSkips()
     select(GS232, 3);
     settings().PORT_GS232 = port;
     settings().TargetAzimuth = 10;
-    drivers->track(*serialProtocol(GS232));
+    track(*serialProtocol(GS232));
     QVERIFY(settings().CommandSkipped);
     QCOMPARE((*recorder)->beeps, QList<Beep>({Beep::Default}));
     QCOMPARE(double(settings().LastAzimuth), 10.0);
@@ -249,12 +266,17 @@ void TestSerialProtocols::vanishedDeviceIsAnErrorThenRecovers()
     select(GS232, 3);
     settings().STEP_GS232 = 0;
     settings().TargetAzimuth = 10;
-    drivers->track(protocol);
+    DriverTable table;
+    drivers->registerIn(table);
+    track(protocol);
+    // The next command's first line goes out at once, once the pause after this one is over.
+    QTRY_VERIFY(!table.busy(GS232));
     line.reset();
-    QVERIFY_THROWS_EXCEPTION(TorvanelError, drivers->track(protocol));
+    QVERIFY_THROWS_EXCEPTION(TorvanelError, track(protocol));
+    QVERIFY(!outcome);
     line = std::make_unique<PseudoTerminal>();
     line->linkAs(parent.path(), 3);
-    drivers->track(protocol);
+    track(protocol);
     QCOMPARE(line->read(5), QByteArray("W010\r"));
 }
 
@@ -277,7 +299,7 @@ void TestSerialProtocols::closingAtShutdown()
     QFETCH(QByteArray, bytes);
     select(rotator, 3);
     settings().TargetAzimuth = 10;
-    drivers->track(*serialProtocol(rotator));
+    track(*serialProtocol(rotator));
     line->drain();
     drivers->sendClosing(rotator, parks);
     QCOMPARE(line->drain(), bytes);

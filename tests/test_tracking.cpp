@@ -1,3 +1,7 @@
+#include <functional>
+#include <optional>
+#include <stdexcept>
+
 #include <QLocale>
 #include <QtTest>
 
@@ -21,6 +25,8 @@ private slots:
     void engineResults_data();
     void engineResults();
     void engineSendsOnlyTheNewest();
+    void requestOutcomes_data();
+    void requestOutcomes();
 };
 
 void TestTracking::commandValue_data()
@@ -126,22 +132,22 @@ void TestTracking::stopOrderAndMissingDrivers()
     for (int i = 0; i < InterfaceCount; ++i) {
         if (i == PourSat || i == FODTrack)
             continue;
-        table.add(i, {QString(), QString(), nullptr, [&calls, i] { calls << interfaceKeyWord(i); }});
+        table.add(i, {QString(), QString(), nullptr, [&calls, i] { calls << interfaceKeyWord(i); }, {}});
     }
     table.stopAll();
     QCOMPARE(calls, QStringList({"EA4TX", "GS232", "EASYCOMM", "DCU1", "PROSISTEL", "TRAKBOX", "KCT",
                                  "M2ORION", "EGIS", "HAMLIB"}));
-    QVERIFY(!table.track(GS232));
-    QVERIFY(!table.track(NoInterface));
+    QVERIFY(!table.track(GS232, {}));
+    QVERIFY(!table.track(NoInterface, {}));
 }
 
-// The engine with a GS-232 driver that records, skips or fails as told.
+// The engine with a GS-232 driver that records, skips or fails as told, and answers at once.
 struct EngineStation {
     EngineStation()
     {
         settings() = Settings();
         settings().ANT = GS232;
-        drivers.add(GS232, {QStringLiteral("GS_Track"), QStringLiteral("GS_Track_stop"), [this] {
+        drivers.add(GS232, {QStringLiteral("GS_Track"), QStringLiteral("GS_Track_stop"), [this](DriverTable::Done done) {
                                 if (fails)
                                     throw std::runtime_error("WriteFile function failed");
                                 // As beginTrack within the step, or a port that does not open.
@@ -150,8 +156,10 @@ struct EngineStation {
                                 sent.append(double(settings().TargetAzimuth));
                                 if (duringCommand)
                                     std::exchange(duringCommand, nullptr)();
+                                if (!settings().CommandSkipped)
+                                    done(Outcome::Sent, {});
                             },
-                            [] {}});
+                            [] {}, {}});
     }
     DriverTable drivers;
     TrackingEngine engine{drivers};
@@ -200,7 +208,10 @@ void TestTracking::engineResults()
     station.fails = fails;
     QList<TrackResult> observed;
     connect(&station.engine, &TrackingEngine::tracked, this, [&](const TrackResult &result) { observed.append(result); });
-    const TrackResult result = station.engine.track(text);
+    std::optional<TrackResult> heard;
+    station.engine.track(text, [&](const TrackResult &result) { heard = result; });
+    QVERIFY(heard);
+    const TrackResult result = *heard;
     QCOMPARE(int(result.outcome), outcome);
     QCOMPARE(result.unreadable, unreadable);
     QCOMPARE(result.failure, fails ? QStringLiteral("WriteFile function failed") : QString());
@@ -212,12 +223,15 @@ void TestTracking::engineResults()
 void TestTracking::engineSendsOnlyTheNewest()
 {
     EngineStation station;
-    // Requests during a command's pause: the newest goes out after it, the others never.
+    QList<Outcome> heard(3, Outcome::Refused);
+    const auto into = [&heard](int i) { return [&heard, i](const TrackResult &result) { heard[i] = result.outcome; }; };
+    // Requests during a command: the newest goes out after it, the others never.
     station.duringCommand = [&] {
-        QCOMPARE(int(station.engine.track(QStringLiteral("10")).outcome), int(Outcome::Merged));
-        QCOMPARE(int(station.engine.track(QStringLiteral("20")).outcome), int(Outcome::Merged));
+        station.engine.track(QStringLiteral("10"), into(1));
+        station.engine.track(QStringLiteral("20"), into(2));
     };
-    QCOMPARE(int(station.engine.track(QStringLiteral("5")).outcome), int(Outcome::Sent));
+    station.engine.track(QStringLiteral("5"), into(0));
+    QCOMPARE(heard, QList<Outcome>({Outcome::Sent, Outcome::Superseded, Outcome::Sent}));
     QCOMPARE(station.sent, QList<double>({5, 20}));
 
     // A burst held until it has been read: only its last azimuth goes out.
@@ -228,6 +242,83 @@ void TestTracking::engineSendsOnlyTheNewest()
     QVERIFY(station.sent.isEmpty());
     station.engine.release();
     QCOMPARE(station.sent, QList<double>({20099 % 360}));
+}
+
+void TestTracking::requestOutcomes_data()
+{
+    QTest::addColumn<QString>("driver");  // keeps its Done, skips (within the step), or throws
+    QTest::addColumn<QStringList>("requests");  // made one after another, the driver answering none
+    QTest::addColumn<QString>("then");  // answer, stop or drop
+    QTest::addColumn<QList<Outcome>>("heard");  // by each request, in order
+    QTest::addColumn<QList<double>>("reached");  // the azimuths the driver was given
+    const QStringList one{QStringLiteral("45")};
+    const QStringList three{QStringLiteral("45"), QStringLiteral("50"), QStringLiteral("60")};
+    const QStringList two{QStringLiteral("45"), QStringLiteral("50")};
+    using O = Outcome;
+    QTest::newRow("sent") << "keeps" << one << "answer" << QList<O>{O::Sent} << QList<double>{45};
+    QTest::newRow("skipped") << "skips" << one << "answer" << QList<O>{O::Skipped} << QList<double>{45};
+    QTest::newRow("superseded, the newest goes out after")
+        << "keeps" << three << "answer" << QList<O>{O::Sent, O::Superseded, O::Sent} << QList<double>{45, 60};
+    QTest::newRow("stopped, waiting and in progress")
+        << "keeps" << two << "stop" << QList<O>{O::Stopped, O::Stopped} << QList<double>{45};
+    QTest::newRow("refused") << "keeps" << QStringList{QStringLiteral("360")} << "answer" << QList<O>{O::Refused}
+                             << QList<double>{};
+    QTest::newRow("failed") << "throws" << one << "answer" << QList<O>{O::Failed} << QList<double>{45};
+    QTest::newRow("dropped") << "keeps" << two << "drop" << QList<O>{O::Sent, O::Dropped} << QList<double>{45};
+}
+
+// Each request hears one final outcome, once it is known; a driver that holds a command keeps
+// the engine busy, as a line does while it writes and pauses.
+void TestTracking::requestOutcomes()
+{
+    QFETCH(QString, driver);
+    QFETCH(QStringList, requests);
+    QFETCH(QString, then);
+    QFETCH(QList<Outcome>, heard);
+    QFETCH(QList<double>, reached);
+    QLocale::setDefault(QLocale::c());
+    settings() = Settings();
+    settings().ANT = GS232;
+    DriverTable drivers;
+    DriverTable::Done pending;
+    QList<double> given;
+    drivers.add(GS232, {QStringLiteral("GS_Track"), QStringLiteral("GS_Track_stop"),
+                        [&](DriverTable::Done done) {
+                            given.append(double(settings().TargetAzimuth));
+                            if (driver == QLatin1String("throws"))
+                                throw std::runtime_error("WriteFile function failed");
+                            settings().CommandSkipped = settings().WithinStep = driver == QLatin1String("skips");
+                            if (!settings().CommandSkipped)
+                                pending = std::move(done);
+                        },
+                        // As a line that drops what it has not written yet.
+                        [&] {
+                            if (pending)
+                                std::exchange(pending, {})(Outcome::Stopped, {});
+                        },
+                        [&] { return bool(pending); }});
+    TrackingEngine engine(drivers);
+    QList<QList<TrackResult>> results(requests.size());
+    for (qsizetype i = 0; i < requests.size(); ++i)
+        engine.track(requests[i], [&results, i](const TrackResult &result) { results[i].append(result); });
+    if (then == QLatin1String("stop"))
+        engine.stop();
+    else if (then == QLatin1String("drop"))
+        engine.dropWaiting();
+    // The driver's answers come later, one command at a time.
+    for (int answers = 0; pending && answers < 10; ++answers)
+        std::exchange(pending, {})(Outcome::Sent, {});
+    QList<Outcome> outcomes;
+    for (const QList<TrackResult> &each : std::as_const(results)) {
+        QCOMPARE(each.size(), 1);
+        outcomes.append(each.first().outcome);
+        QCOMPARE(each.first().failure,
+                 each.first().outcome == Outcome::Failed ? QStringLiteral("WriteFile function failed") : QString());
+    }
+    QCOMPARE(outcomes, heard);
+    QCOMPARE(given, reached);
+    QVERIFY(!engine.busy());
+    QCOMPARE(engine.lastSent().value_or(-1), heard.contains(Outcome::Sent) ? int(reached.last()) : -1);
 }
 
 QTEST_GUILESS_MAIN(TestTracking)
