@@ -83,17 +83,19 @@ QByteArray motionFlags(Motion motion)
     return {};
 }
 
-// The handlers: the rotator, the arguments, and the values to print.
+// The handlers: the rotator, the arguments, and the values to print. The commands that drive the
+// antenna are actions instead: their outcome may be known only later, and they print no values.
 using Handler = Status (*)(const Rotator &, const Arguments &, Values &);
+using Action = void (*)(const Rotator &, const Arguments &, Done);
 
-Status setPosition(const Rotator &rotator, const Arguments &arguments, Values &)
+void setPosition(const Rotator &rotator, const Arguments &arguments, Done done)
 {
     const int azimuth = azimuthFromText(arguments[0]);
     // The elevation is not used, but a request that is no position is refused whole.
     const auto elevation = decimal(arguments[1]);
     if (azimuth < 0 || !elevation || *elevation < MinElevation || *elevation > MaxElevation)
-        return Status::InvalidArgument;
-    return rotator.setAzimuth(azimuth);
+        return done(Status::InvalidArgument);
+    rotator.setAzimuth(azimuth, std::move(done));
 }
 
 Status getPosition(const Rotator &rotator, const Arguments &, Values &values)
@@ -102,39 +104,37 @@ Status getPosition(const Rotator &rotator, const Arguments &, Values &values)
     return Status::Ok;
 }
 
-Status park(const Rotator &rotator, const Arguments &, Values &)
+void park(const Rotator &rotator, const Arguments &, Done done)
 {
-    return rotator.park() ? Status::Ok : Status::NotAvailable;
+    rotator.park(std::move(done));
 }
 
-Status stop(const Rotator &rotator, const Arguments &, Values &)
+void stop(const Rotator &rotator, const Arguments &, Done done)
 {
-    rotator.stop();
-    return Status::Ok;
+    rotator.stop(std::move(done));
 }
 
-Status reset(const Rotator &rotator, const Arguments &arguments, Values &)
+void reset(const Rotator &rotator, const Arguments &arguments, Done done)
 {
     if (!integer(arguments[0]))
-        return Status::InvalidArgument;
-    rotator.stop();
-    return Status::Ok;
+        return done(Status::InvalidArgument);
+    rotator.stop(std::move(done));
 }
 
-Status move(const Rotator &rotator, const Arguments &arguments, Values &)
+void move(const Rotator &rotator, const Arguments &arguments, Done done)
 {
     const auto direction = integer(arguments[0]);
     if (!direction || !integer(arguments[1]))
-        return Status::InvalidArgument;
+        return done(Status::InvalidArgument);
     switch (Direction(*direction)) {
     case Direction::Left:
     case Direction::Right:
-        return rotator.move(Direction(*direction));
+        return rotator.move(Direction(*direction), std::move(done));
     case Direction::Up:
     case Direction::Down:
-        return Status::NotAvailable;
+        return done(Status::NotAvailable);
     }
-    return Status::InvalidArgument;
+    done(Status::InvalidArgument);
 }
 
 // Levels, functions, parameters, configuration and raw commands mean nothing here.
@@ -294,15 +294,29 @@ Status longPathDistance(const Rotator &, const Arguments &arguments, Values &val
 
 } // namespace
 
-// A command, its argument count (RestOfLine: one argument, the rest of the line), and whether a
-// success answers values only (Hamlib's get commands) rather than a status.
+// A command, its argument count (RestOfLine: one argument, the rest of the line), whether a
+// success answers values only (Hamlib's get commands) rather than a status, and either its handler
+// or its action (neither for quit).
 struct CommandRow {
     static constexpr int RestOfLine = -1;
+
+    constexpr CommandRow(char shortName, const char *longName, int argumentCount, bool answersValues, Handler handler)
+        : shortName(shortName), longName(longName), argumentCount(argumentCount), answersValues(answersValues),
+          handler(handler)
+    {
+    }
+    constexpr CommandRow(char shortName, const char *longName, int argumentCount, bool answersValues, Action action)
+        : shortName(shortName), longName(longName), argumentCount(argumentCount), answersValues(answersValues),
+          action(action)
+    {
+    }
+
     char shortName; // 0 when the command has only its long name
     const char *longName;
     int argumentCount;
     bool answersValues;
-    Handler handler; // null for quit
+    Handler handler = nullptr;
+    Action action = nullptr;
 };
 
 namespace {
@@ -338,8 +352,8 @@ constexpr CommandRow Commands[] = {
     {'B', "qrb", 4, true, qrb},
     {'A', "a_sp2a_lp", 1, true, longPathAzimuth},
     {'a', "d_sp2d_lp", 1, true, longPathDistance},
-    {'q', "quit", 0, false, nullptr},
-    {'Q', "quit", 0, false, nullptr},
+    {'q', "quit", 0, false, Action{}},
+    {'Q', "quit", 0, false, Action{}},
 };
 
 // Any white space parts words, as Hamlib's reader takes it.
@@ -436,14 +450,9 @@ private:
 
 } // namespace
 
-bool isBlank(QByteArrayView line)
-{
-    return LineReader(line).atEnd();
-}
-
 bool isQuit(const Request &request)
 {
-    return request.row && !request.row->handler;
+    return request.row && !request.row->handler && !request.row->action;
 }
 
 int azimuthFromText(QByteArrayView text)
@@ -468,15 +477,11 @@ QList<Request> parseLine(QByteArrayView line)
     return requests;
 }
 
-QByteArray answer(const Request &request, const Rotator &rotator)
+namespace {
+
+QByteArray layout(const Request &request, Status result, const Values &values)
 {
-    if (!request.row)
-        return status(Status::NotImplemented);
-    if (isQuit(request))
-        return {};
     const CommandRow &row = *request.row;
-    Values values;
-    const Status result = request.complete ? row.handler(rotator, request.arguments, values) : Status::InvalidArgument;
     if (!request.separator) {
         if (result != Status::Ok || !row.answersValues)
             return status(result);
@@ -494,18 +499,24 @@ QByteArray answer(const Request &request, const Rotator &rotator)
     return reply + status(result);
 }
 
-QByteArray answerLine(QByteArrayView line, const Rotator &rotator, bool *quit)
+} // namespace
+
+void answer(const Request &request, const Rotator &rotator, std::function<void(const QByteArray &)> reply)
 {
-    *quit = false;
-    QByteArray reply;
-    for (const Request &request : parseLine(line)) {
-        if (isQuit(request)) {
-            *quit = true;
-            break;
-        }
-        reply += answer(request, rotator);
+    if (!request.row)
+        return reply(status(Status::NotImplemented));
+    if (isQuit(request))
+        return reply({});
+    if (!request.complete)
+        return reply(layout(request, Status::InvalidArgument, {}));
+    if (request.row->action) {
+        // The request is kept for the answer's layout: the caller's copy may be gone by then.
+        return request.row->action(rotator, request.arguments,
+                                   [request, reply = std::move(reply)](Status result) { reply(layout(request, result, {})); });
     }
-    return reply;
+    Values values;
+    const Status result = request.row->handler(rotator, request.arguments, values);
+    reply(layout(request, result, values));
 }
 
 } // namespace rotctld

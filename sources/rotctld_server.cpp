@@ -16,9 +16,10 @@
 #include <unistd.h>
 
 // One client, on a bare socket so that a client that has finished sending still gets every answer
-// before the connection closes. A rotator callback may run a nested event loop, during which more
-// bytes and the client's disconnection can arrive: the loop goes on with whatever is buffered once
-// the callback returns, and the connection is only deleted then.
+// before the connection closes. Its commands are carried out one at a time, in order: while one
+// awaits its outcome, the client's further bytes wait in the socket and other clients are served.
+// An answer that comes late finds its connection through a QPointer, so a connection dropped
+// meanwhile (or its server) is simply not answered.
 class RotctldServer::Connection : public QObject
 {
 public:
@@ -30,23 +31,24 @@ public:
         const int noDelay = 1;
         ::setsockopt(descriptor, IPPROTO_TCP, TCP_NODELAY, &noDelay, sizeof noDelay);
         writable.setEnabled(false);
-        connect(&readable, &QSocketNotifier::activated, this, &Connection::readLines);
+        connect(&readable, &QSocketNotifier::activated, this, &Connection::work);
         connect(&writable, &QSocketNotifier::activated, this, &Connection::sendMore);
     }
 
     ~Connection() override { closeSocket(); }
 
     bool isOpen() const { return descriptor >= 0; }
-    bool isBusy() const { return busy; }
+    bool isBusy() const { return awaiting; }
     const QHostAddress &address() const { return peer; }
     std::chrono::steady_clock::time_point lastReceived() const { return received; }
 
-    // Closes the socket at once; the object goes once no command of it is being carried out.
+    // Closes the socket at once; an answer still awaited is then dropped when it comes.
     void drop()
     {
         closeSocket();
-        if (!busy)
+        if (!dropped)
             deleteLater();
+        dropped = true;
     }
 
 private:
@@ -60,35 +62,50 @@ private:
         descriptor = -1;
     }
 
-    void readLines()
+    // Carries out the client's commands until one awaits its outcome, the client has too many
+    // answers to take first (its answers then stay whole and in order), or none is left.
+    void work()
     {
-        busy = true;
-        // Level-triggered: it would fire again and again in a nested loop.
-        readable.setEnabled(false);
-        const QPointer<Connection> self(this);
-        // A client that leaves its answers unread is not read meanwhile: its answers stay whole
-        // and in order, and the client is served again once it takes them.
-        while (self && isOpen() && !closing && unsent.size() <= MaxUnreadOutput) {
-            const std::optional<QByteArray> text = nextLine();
-            if (!text)
-                break;
-            if (rotctld::isBlank(*text))
+        while (isOpen() && !closing && !awaiting && unsent.size() <= MaxUnreadOutput) {
+            if (commands.isEmpty()) {
+                const std::optional<QByteArray> text = nextLine();
+                if (!text)
+                    break;
+                commands = rotctld::parseLine(*text);
                 continue;
-            bool quit = false;
-            const QByteArray reply = rotctld::answerLine(*text, rotator, &quit);
-            if (!self)
-                return;
-            if (quit) {
-                send(reply);
+            }
+            const rotctld::Request request = commands.takeFirst();
+            if (rotctld::isQuit(request)) {
+                commands.clear();
                 closing = true;
                 break;
             }
-            send(reply);
+            awaiting = true;
+            const quint64 ticket = ++command;
+            carryingOut = true;
+            rotctld::answer(request, rotator, [self = QPointer<Connection>(this), ticket](const QByteArray &reply) {
+                if (self)
+                    self->answered(ticket, reply);
+            });
+            carryingOut = false;
         }
-        if (!self)
-            return;
-        busy = false;
         settle();
+    }
+
+    // Sends the answer as soon as it is known. One that comes later resumes the client's commands
+    // from the event loop, never inside whoever gives the outcome: that may be the rotator carrying
+    // out another client's command, which a newer azimuth overtakes.
+    void answered(quint64 ticket, const QByteArray &reply)
+    {
+        // Only the command awaited, and only once.
+        if (!awaiting || ticket != command)
+            return;
+        awaiting = false;
+        if (!isOpen())
+            return;
+        send(reply);
+        if (!carryingOut)
+            QMetaObject::invokeMethod(this, &Connection::work, Qt::QueuedConnection);
     }
 
     // The next line without its end: LF, CR or CR LF end a line, as Hamlib reads them (the empty
@@ -156,22 +173,17 @@ private:
     void sendMore()
     {
         flush();
-        if (busy)
-            return;
-        if (!closing && unsent.size() <= MaxUnreadOutput)
-            readLines();
-        else
-            settle();
+        work();
     }
 
-    // Once no command runs: closes the connection when the client will send no more and has every
-    // answer, otherwise reads on unless the client has too many answers to take first.
+    // Closes the connection when the client will send no more and has every answer, otherwise
+    // reads on unless a command awaits its outcome or the client has too many answers to take first.
     void settle()
     {
-        if (!isOpen() || (closing && unsent.isEmpty()))
+        if (!isOpen() || (closing && !awaiting && unsent.isEmpty()))
             drop();
         else
-            readable.setEnabled(!closing && unsent.size() <= MaxUnreadOutput);
+            readable.setEnabled(!closing && !awaiting && unsent.size() <= MaxUnreadOutput);
     }
 
     int descriptor;
@@ -181,10 +193,14 @@ private:
     const rotctld::Rotator &rotator;
     std::chrono::steady_clock::time_point received = std::chrono::steady_clock::now();
     QByteArray pending;
+    QList<rotctld::Request> commands; // the rest of the line being carried out
     QByteArray unsent;
-    bool busy = false;
+    quint64 command = 0;              // the number of the latest command carried out
+    bool awaiting = false;            // its answer is still to come
+    bool carryingOut = false;         // inside the rotator's call
     bool closing = false;
     bool sendFailed = false;
+    bool dropped = false;
 };
 
 RotctldServer::RotctldServer(rotctld::Rotator rotatorControl, QObject *parent)

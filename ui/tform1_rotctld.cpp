@@ -18,24 +18,27 @@ void TForm1::createRotctldServer()
     // Called from a client's line: whatever a handler raises is reported here, never thrown
     // through the server's socket handling.
     rotctld::Rotator rotator{
-        [this](int azimuth) {
+        [this](int azimuth, rotctld::Done done) {
             TrackResult result{Outcome::Failed, {}};
             platform::guarded([&] { result = turnTo(azimuth); });
-            return rotctldStatus(result.outcome);
+            done(rotctldStatus(result.outcome));
         },
         // Where the antenna is read to be, else where it was sent, else what the display shows.
         [this] { return knownAzimuth(); },
-        [this] { platform::guarded([this] { BitBtnStopClick(); }); },
-        [this] {
-            if (!parksAtExit())
-                return false;
-            platform::guarded([this] { park(); });
-            return true;
+        [this](rotctld::Done done) {
+            platform::guarded([this] { BitBtnStopClick(); });
+            done(rotctld::Status::Ok);
         },
-        [this](rotctld::Direction direction) {
+        [this](rotctld::Done done) {
+            if (!parksAtExit())
+                return done(rotctld::Status::NotAvailable);
+            platform::guarded([this] { park(); });
+            done(rotctld::Status::Ok);
+        },
+        [this](rotctld::Direction direction, rotctld::Done done) {
             rotctld::Status status = rotctld::Status::IoError;
             platform::guarded([&] { status = rotctldMove(direction); });
-            return status;
+            done(status);
         },
         [this] { return rotctldMotion(); }};
     rotctldServer = new RotctldServer(std::move(rotator), this);
