@@ -240,6 +240,9 @@ private slots:
     void answeredInFull_data();
     void answeredInFull();
     void clientVanishesWhileAnswerAwaited();
+    void awaitedAnswerHoldsOnlyItsClient();
+    void lateAnswerToAClosedServer_data();
+    void lateAnswerToAClosedServer();
     void portTaken();
     void otherComputersAllowed();
 
@@ -695,6 +698,69 @@ void TestRotctld::clientVanishesWhileAnswerAwaited()
     QCOMPARE(window.requested, (QList<int>{20, 25, 30}));
     QCOMPARE(window.deepest, 1);
     QCOMPARE(other.exchange("p\n", 2), QByteArray::number(window.azimuth) + ".00\n0.00\n");
+}
+
+void TestRotctld::awaitedAnswerHoldsOnlyItsClient()
+{
+    FakeWindow window;
+    window.answerLater = true;
+    RotctldServer server(window.rotator());
+    server.listen(0, false);
+    RawClient waiting(server.port());
+    Client other(server.port());
+    QVERIFY(other.connected());
+    const auto received = [&] {
+        waiting.take();
+        return waiting.received;
+    };
+
+    // The client has sent all it will: every answer is still owed, the awaited ones included.
+    QVERIFY(waiting.sendAll("P 20 0 P 10 0\np\n"));
+    QCOMPARE(::shutdown(waiting.descriptor, SHUT_WR), 0);
+    QTRY_COMPARE(window.requested, QList<int>{20});
+    QCOMPARE(other.exchange("p\n", 2), QByteArray("20.00\n0.00\n"));
+    QCOMPARE(received(), QByteArray());
+    // Overtaken before it went out: answered as soon as that is known, the rest of the line after it.
+    window.outcome(rotctld::Status::Rejected);
+    QTRY_COMPARE(received(), QByteArray("RPRT -9\n"));
+    QTRY_COMPARE(window.requested, (QList<int>{20, 10}));
+    window.outcome(rotctld::Status::Ok);
+    QTRY_VERIFY(waiting.take());
+    QCOMPARE(waiting.received, QByteArray("RPRT -9\nRPRT 0\n10.00\n0.00\n"));
+    QTRY_COMPARE(server.connectionCount(), 1);
+}
+
+void TestRotctld::lateAnswerToAClosedServer_data()
+{
+    QTest::addColumn<bool>("destroyed");
+    QTest::newRow("closed") << false;
+    QTest::newRow("destroyed") << true;
+}
+
+void TestRotctld::lateAnswerToAClosedServer()
+{
+    QFETCH(bool, destroyed);
+
+    FakeWindow window;
+    window.answerLater = true;
+    auto server = std::make_unique<RotctldServer>(window.rotator());
+    server->listen(0, false);
+    Client client(server->port());
+    QVERIFY(client.connected());
+    client.socket.write("P 20 0\nP 30 0\n");
+    QTRY_COMPARE(window.requested, QList<int>{20});
+
+    if (destroyed)
+        server.reset();
+    else
+        server->close();
+    // The outcome comes after its connection was dropped: it goes nowhere and carries out nothing more.
+    window.outcome(rotctld::Status::Ok);
+    QVERIFY(client.closedByServer());
+    QCOMPARE(client.socket.readAll(), QByteArray());
+    QCOMPARE(window.requested, QList<int>{20});
+    if (server)
+        QCOMPARE(server->connectionCount(), 0);
 }
 
 void TestRotctld::portTaken()
