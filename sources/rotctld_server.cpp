@@ -93,7 +93,8 @@ private:
     }
 
     // Sends the answer as soon as it is known. One that comes later resumes the client's commands
-    // from the event loop, so a rotator that answers at once many times over never nests calls.
+    // from the event loop, never inside whoever gives the outcome: that may be the rotator carrying
+    // out another client's command, which a newer azimuth overtakes.
     void answered(quint64 ticket, const QByteArray &reply)
     {
         // Only the command awaited, and only once.

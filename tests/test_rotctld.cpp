@@ -32,36 +32,56 @@ struct FakeWindow {
     int parks = 0;
     QList<rotctld::Direction> moves;
     rotctld::Motion motion = rotctld::Motion::Idle;
-    // Runs inside a request, as a driver's pause would.
-    std::function<void()> during;
-    int depth = 0;
+    // When set, an azimuth's outcome waits here until the test gives it, as the engine's does.
+    bool answerLater = false;
+    QList<rotctld::Done> awaited;
+    // The most azimuths awaiting their outcome at once.
     int deepest = 0;
 
     rotctld::Rotator rotator()
     {
         return {
-            [this](int value) {
+            [this](int value, rotctld::Done done) {
                 requested.append(value);
                 azimuth = value;
-                deepest = std::max(deepest, ++depth);
-                if (during)
-                    during();
-                --depth;
-                return status;
+                if (!answerLater)
+                    return done(status);
+                awaited.append(std::move(done));
+                deepest = std::max(deepest, int(awaited.size()));
             },
             [this] { return azimuth; },
-            [this] {
+            [this](rotctld::Done done) {
                 ++stops;
                 motion = rotctld::Motion::Idle;
-                if (during)
-                    during();
+                done(rotctld::Status::Ok);
             },
-            [this] { ++parks; return parkingSet; },
-            [this](rotctld::Direction direction) { moves.append(direction); return status; },
+            [this](rotctld::Done done) {
+                ++parks;
+                done(parkingSet ? rotctld::Status::Ok : rotctld::Status::NotAvailable);
+            },
+            [this](rotctld::Direction direction, rotctld::Done done) {
+                moves.append(direction);
+                done(status);
+            },
             [this] { return motion; },
         };
     }
+
+    // Gives the oldest awaited azimuth its outcome.
+    void outcome(rotctld::Status result) { awaited.takeFirst()(result); }
 };
+
+// The answers to a line's commands up to a quit, from a rotator that answers at once.
+QByteArray answerLine(QByteArrayView line, const rotctld::Rotator &rotator)
+{
+    QByteArray replies;
+    for (const rotctld::Request &request : rotctld::parseLine(line)) {
+        if (rotctld::isQuit(request))
+            break;
+        rotctld::answer(request, rotator, [&](const QByteArray &reply) { replies += reply; });
+    }
+    return replies;
+}
 
 // The loopback address 127.0.0.1 + host: the server tells clients apart by address.
 QHostAddress loopbackHost(int host)
@@ -219,7 +239,10 @@ private slots:
     void clientThatNeverReads();
     void answeredInFull_data();
     void answeredInFull();
-    void clientVanishesDuringNestedWait();
+    void clientVanishesWhileAnswerAwaited();
+    void awaitedAnswerHoldsOnlyItsClient();
+    void lateAnswerToAClosedServer_data();
+    void lateAnswerToAClosedServer();
     void portTaken();
     void otherComputersAllowed();
 
@@ -363,8 +386,7 @@ void TestRotctld::answers()
     FakeWindow window;
     window.azimuth = 77;
     window.motion = rotctld::Motion::TurningLeft;
-    bool quit = false;
-    const QByteArray ours = rotctld::answerLine(line, window.rotator(), &quit);
+    const QByteArray ours = answerLine(line, window.rotator());
     // Rows checked to the digit need no value of their own: Hamlib's is the reference.
     if (!reply.isEmpty() || against != Hamlib::Digits)
         QCOMPARE(ours, reply);
@@ -389,9 +411,8 @@ void TestRotctld::parkWithoutParkingIsNotAvailable()
 {
     FakeWindow window;
     window.parkingSet = false;
-    bool quit = false;
-    QCOMPARE(rotctld::answerLine("K", window.rotator(), &quit), QByteArray("RPRT -11\n"));
-    QCOMPARE(rotctld::answerLine("\\park", window.rotator(), &quit), QByteArray("RPRT -11\n"));
+    QCOMPARE(answerLine("K", window.rotator()), QByteArray("RPRT -11\n"));
+    QCOMPARE(answerLine("\\park", window.rotator()), QByteArray("RPRT -11\n"));
     QCOMPARE(window.parks, 2);
 }
 
@@ -581,12 +602,11 @@ void TestRotctld::crowdedHost()
         QCOMPARE(newcomer->exchange("p\n", 2), position());
     };
     if (busy >= 0) {
-        window.during = [&] {
-            window.during = nullptr;
-            crowd();
-        };
+        window.answerLater = true;
         clients[busy]->socket.write("P 10 0\n");
-        QVERIFY(QTest::qWaitFor([&] { return window.during == nullptr && window.depth == 0; }, 10000));
+        QTRY_COMPARE(window.awaited.size(), 1);
+        crowd();
+        window.outcome(rotctld::Status::Ok);
         QCOMPARE(clients[busy]->exchange({}, 1), QByteArray("RPRT 0\n"));
     } else {
         crowd();
@@ -626,8 +646,7 @@ void TestRotctld::answeredInFull_data()
     // Far more answers than the server keeps unsent, from lines all sent before the client reads.
     FakeWindow window;
     const QByteArray line = "+\\dump_state\n";
-    bool quit = false;
-    const QByteArray answer = rotctld::answerLine(line.chopped(1), window.rotator(), &quit);
+    const QByteArray answer = answerLine(line.chopped(1), window.rotator());
     QTest::newRow("batch") << line.repeated(2000) << false << answer.repeated(2000);
     // printf 'P 55 0\n' | nc -N: the client shuts its sending side after its line.
     QTest::newRow("half-closed") << QByteArray("P 55 0\n") << true << QByteArray("RPRT 0\n");
@@ -652,7 +671,7 @@ void TestRotctld::answeredInFull()
     QCOMPARE(client.received, answers);
 }
 
-void TestRotctld::clientVanishesDuringNestedWait()
+void TestRotctld::clientVanishesWhileAnswerAwaited()
 {
     FakeWindow window;
     RotctldServer server(window.rotator());
@@ -662,21 +681,86 @@ void TestRotctld::clientVanishesDuringNestedWait()
     Client other(server.port());
     QVERIFY(other.connected());
 
-    // The driver pauses inside the request; meanwhile the client sends more and leaves.
-    window.during = [&] {
-        window.during = nullptr;
-        client->socket.write("P 30 0\n");
-        client->socket.waitForBytesWritten(5000);
-        client.reset();
-        QTest::qWait(200);
-    };
+    // The first outcome is awaited; meanwhile the client sends more and leaves.
+    window.answerLater = true;
     client->socket.write("P 20 0\nP 25 0\n");
-    QVERIFY(QTest::qWaitFor([&] { return client == nullptr; }, 5000));
-    QVERIFY(QTest::qWaitFor([&] { return server.connectionCount() == 1; }, 5000));
-    // Handled one after the other, never inside the pause, and none lost with the client.
+    QTRY_COMPARE(window.requested, QList<int>{20});
+    client->socket.write("P 30 0\n");
+    QVERIFY(client->socket.waitForBytesWritten(5000));
+    client.reset();
+    for (const int next : {25, 30}) {
+        window.outcome(rotctld::Status::Ok);
+        QTRY_COMPARE(window.requested.last(), next);
+    }
+    window.outcome(rotctld::Status::Ok);
+    QTRY_COMPARE(server.connectionCount(), 1);
+    // Handled one after the other, each once the one before had its outcome, none lost with the client.
     QCOMPARE(window.requested, (QList<int>{20, 25, 30}));
     QCOMPARE(window.deepest, 1);
     QCOMPARE(other.exchange("p\n", 2), QByteArray::number(window.azimuth) + ".00\n0.00\n");
+}
+
+void TestRotctld::awaitedAnswerHoldsOnlyItsClient()
+{
+    FakeWindow window;
+    window.answerLater = true;
+    RotctldServer server(window.rotator());
+    server.listen(0, false);
+    RawClient waiting(server.port());
+    Client other(server.port());
+    QVERIFY(other.connected());
+    const auto received = [&] {
+        waiting.take();
+        return waiting.received;
+    };
+
+    // The client has sent all it will: every answer is still owed, the awaited ones included.
+    QVERIFY(waiting.sendAll("P 20 0 P 10 0\np\n"));
+    QCOMPARE(::shutdown(waiting.descriptor, SHUT_WR), 0);
+    QTRY_COMPARE(window.requested, QList<int>{20});
+    QCOMPARE(other.exchange("p\n", 2), QByteArray("20.00\n0.00\n"));
+    QCOMPARE(received(), QByteArray());
+    // Overtaken before it went out: answered as soon as that is known, the rest of the line after it.
+    window.outcome(rotctld::Status::Rejected);
+    QTRY_COMPARE(received(), QByteArray("RPRT -9\n"));
+    QTRY_COMPARE(window.requested, (QList<int>{20, 10}));
+    window.outcome(rotctld::Status::Ok);
+    QTRY_VERIFY(waiting.take());
+    QCOMPARE(waiting.received, QByteArray("RPRT -9\nRPRT 0\n10.00\n0.00\n"));
+    QTRY_COMPARE(server.connectionCount(), 1);
+}
+
+void TestRotctld::lateAnswerToAClosedServer_data()
+{
+    QTest::addColumn<bool>("destroyed");
+    QTest::newRow("closed") << false;
+    QTest::newRow("destroyed") << true;
+}
+
+void TestRotctld::lateAnswerToAClosedServer()
+{
+    QFETCH(bool, destroyed);
+
+    FakeWindow window;
+    window.answerLater = true;
+    auto server = std::make_unique<RotctldServer>(window.rotator());
+    server->listen(0, false);
+    Client client(server->port());
+    QVERIFY(client.connected());
+    client.socket.write("P 20 0\nP 30 0\n");
+    QTRY_COMPARE(window.requested, QList<int>{20});
+
+    if (destroyed)
+        server.reset();
+    else
+        server->close();
+    // The outcome comes after its connection was dropped: it goes nowhere and carries out nothing more.
+    window.outcome(rotctld::Status::Ok);
+    QVERIFY(client.closedByServer());
+    QCOMPARE(client.socket.readAll(), QByteArray());
+    QCOMPARE(window.requested, QList<int>{20});
+    if (server)
+        QCOMPARE(server->connectionCount(), 0);
 }
 
 void TestRotctld::portTaken()
