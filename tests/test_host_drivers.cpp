@@ -1,3 +1,5 @@
+#include <optional>
+
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QProcess>
@@ -102,7 +104,10 @@ void TestHostDrivers::track(int rotator, long double azimuth)
 {
     settings().ANT = rotator;
     settings().TargetAzimuth = azimuth;
-    QVERIFY(table.track(rotator));
+    std::optional<Outcome> outcome;
+    QVERIFY(table.track(rotator, [&outcome](Outcome result, const QString &) { outcome = result; }));
+    // The other program has the command once it is handed over; a skipped one has no outcome here.
+    QCOMPARE(outcome, settings().CommandSkipped ? std::nullopt : std::optional(Outcome::Sent));
 }
 
 void TestHostDrivers::arswinMessage_data()
