@@ -56,7 +56,7 @@ void TestEngine::init()
     skip = false;
     duringTrack = nullptr;
     window->drivers.add(GS232, {QStringLiteral("GS_Track"), QStringLiteral("GS_Track_stop"),
-                                [this] {
+                                [this](DriverTable::Done done) {
                                     Settings &s = settings();
                                     if (skip) {
                                         s.CommandSkipped = true;
@@ -65,8 +65,9 @@ void TestEngine::init()
                                     sent << double(s.TargetAzimuth);
                                     if (duringTrack)
                                         duringTrack();
+                                    done(Outcome::Sent, {});
                                 },
-                                [this] { ++stops; }});
+                                [this] { ++stops; }, {}});
     settings().ANT = GS232;
     window->FormActivate();
 }

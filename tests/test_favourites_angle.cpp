@@ -63,8 +63,11 @@ class TestFavouritesAngle : public QObject
     {
         window = new TForm1;
         window->drivers.add(GS232, {QStringLiteral("GS_Track"), QStringLiteral("GS_Track_stop"),
-                                    [this] { sent << double(settings().TargetAzimuth); },
-                                    [this] { favouriteAtStop = settings().FAVAZ[0]; }});
+                                    [this](DriverTable::Done done) {
+                                        sent << double(settings().TargetAzimuth);
+                                        done(Outcome::Sent, {});
+                                    },
+                                    [this] { favouriteAtStop = settings().FAVAZ[0]; }, {}});
         settings().ANT = GS232;
         window->createSmallWindows();
         editor = window->FormFav;
