@@ -252,8 +252,9 @@ HamlibDriver::HamlibDriver(Hooks hooks, QObject *parent) : QObject(parent), hook
 
 HamlibDriver::~HamlibDriver()
 {
-    // The window that listens is being taken down.
+    // The window that listens is being taken down: nobody is left to hear an outcome.
     blockSignals(true);
+    pending = nullptr;
     close();
     retired.clear();
 }
