@@ -117,6 +117,8 @@ void SerialDrivers::track(const SerialProtocol &protocol, DriverTable::Done done
 void SerialDrivers::stop(const SerialProtocol &protocol)
 {
     Line &line = lines[protocol.rotator];
+    if (line.closing)
+        return;
     line.steps->cancel();
     if (!line.channel->connected())
         return;
@@ -138,8 +140,10 @@ void SerialDrivers::send(int rotator, const SerialLines &commandLines, TimedLine
 
 void SerialDrivers::queueClose(int rotator)
 {
-    SerialChannel *channel = lines[rotator].channel.get();
-    lines[rotator].steps->send({{[channel] { channel->close(); }, 0}});
+    Line &line = lines[rotator];
+    SerialChannel *channel = line.channel.get();
+    line.closing = true;
+    line.steps->send({{[channel] { channel->close(); }, 0}}, [&line](LineOutcome, const QString &) { line.closing = false; });
 }
 
 void SerialDrivers::sendAndClose(int rotator, const SerialLines &commandLines)

@@ -47,6 +47,8 @@ private:
     struct Line {
         std::unique_ptr<SerialChannel> channel;
         std::unique_ptr<TimedLine> steps;
+        // A stop's close is queued: a second stop has nothing to add.
+        bool closing = false;
     };
 
     bool openFor(const SerialProtocol &protocol);

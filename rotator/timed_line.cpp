@@ -106,6 +106,8 @@ void TimedLine::cancel()
 
 void TimedLine::settle()
 {
+    if (!busy())
+        return;
     while (busy()) {
         if (resting.isActive()) {
             const qint64 left = restMs - restClock.elapsed();
@@ -115,4 +117,6 @@ void TimedLine::settle()
         }
         run();
     }
+    // What waited for the line may go now.
+    emit idle();
 }

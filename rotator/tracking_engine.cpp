@@ -29,6 +29,11 @@ quint64 TrackingEngine::track(const QString &azimuthText, Reply reply)
         request.replies.append(std::move(reply));
     // A rotator can only go to the newest azimuth: the ones overtaken before their command could
     // go out are never sent.
+    // One left waiting by a line that came to rest unheard is overtaken all the same.
+    if (waiting && !busy()) {
+        settle(*waiting, {Outcome::Superseded, {}});
+        waiting.reset();
+    }
     if (busy()) {
         if (waiting)
             settle(*waiting, {Outcome::Superseded, {}});
