@@ -168,6 +168,21 @@ static quint16 freeListenerPort()
     }
 }
 
+// Whether a datagram waits unread in the IPv4 socket bound to the port.
+static bool datagramQueued(quint16 port)
+{
+    QFile sockets(QStringLiteral("/proc/net/udp"));
+    if (!sockets.open(QIODevice::ReadOnly))
+        return false;
+    // "sl local_address rem_address st tx_queue:rx_queue ...", addresses and queues in hex.
+    for (const QByteArray &line : sockets.readAll().split('\n')) {
+        const QList<QByteArray> fields = line.simplified().split(' ');
+        if (fields.size() > 4 && fields[1].endsWith(':' + QByteArray::number(port, 16).toUpper().rightJustified(4, '0')))
+            return fields[4].split(':').value(1).toULongLong(nullptr, 16) > 0;
+    }
+    return false;
+}
+
 QByteArray TestProgram::fullFile(const QList<QByteArray> &lines) const
 {
     QByteArray file = fullSample;
@@ -189,10 +204,7 @@ bool TestProgram::start(QProcess &program)
     environment.remove(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"));
     program.setProcessEnvironment(environment);
     program.start(home->filePath(QStringLiteral("torvanel")), {});
-    if (!program.waitForStarted(5000))
-        return false;
-    QTest::qWait(1500);
-    return program.state() == QProcess::Running;
+    return program.waitForStarted(5000) && waitUntilWaitingForEvents(program);
 }
 
 void TestProgram::endWithin(QProcess &program, int boundMs)
@@ -260,7 +272,9 @@ void TestProgram::closesUnderAnOpenBox()
     QVERIFY(start(program));
     if (azimuth >= 0) {
         sendAzimuth(azimuth);
-        QTest::qWait(1000);
+        // The close must come once the program has taken the command, or its azimuth is lost.
+        QVERIFY(QTest::qWaitFor([&] { return !datagramQueued(listenerPort) && waitsForEvents(program.processId()); },
+                                20000));
     }
     endWithin(program);
     QByteArray expected = given;
