@@ -1,7 +1,6 @@
 #include <csignal>
 
 #include <QFile>
-#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QUdpSocket>
 #include <QtTest>
@@ -159,13 +158,7 @@ void TestProgram::damagedFileStartsAndKeepsTheRest()
 // on both families below that, plus the sample's antenna 5.
 static quint16 freeListenerPort()
 {
-    for (quint16 port = quint16(20000 + QRandomGenerator::global()->bounded(29000));; ++port) {
-        QUdpSocket ipv4, ipv6;
-        if (ipv4.bind(QHostAddress::AnyIPv4, port, QAbstractSocket::DontShareAddress)
-            && (ipv6.bind(QHostAddress::AnyIPv6, port, QAbstractSocket::DontShareAddress)
-                || ipv6.error() != QAbstractSocket::AddressInUseError))
-            return port;
-    }
+    return freeUdpPort();
 }
 
 // Whether a datagram waits unread in the IPv4 socket bound to the port.

@@ -1,0 +1,1 @@
+// The precompiled Qt headers of the tests are built with this empty file.
