@@ -372,8 +372,10 @@ void TestHamlib::unansweredControllerIsReportedOnce()
     QTRY_COMPARE_WITH_TIMEOUT(station->recorder->messages.size(), 1, 20000);
     // The command that failed heard so before the failure was shown.
     QCOMPARE(heard, std::optional(outcome));
-    // A failed reading is no position: the second needle goes.
+    // A failed reading is no position: the second needle goes. Nor is a failed command's target.
     QVERIFY(!window->hamlib->measuredAzimuth());
+    if (outcome == Outcome::Failed)
+        QVERIFY(window->knownAzimuth() != 123);
     QVERIFY2(station->recorder->messages.first().text.contains(error), qPrintable(station->recorder->messages.first().text));
     QVERIFY(ticks > 2);
     // The readings, or the next command, fail again: the same failure is not shown twice.

@@ -261,6 +261,7 @@ void TForm1::FormActivate()
     pushStoredSettings();
     openDdeLinkAtFirstActivation();
     showPendingAngle();
+    shownAtStart = LCDAzi->Value().toInt();
     configurationTarget->rememberStartChoices();
     s.Activated = true;
     focusAngleWindow();

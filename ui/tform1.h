@@ -78,7 +78,7 @@ public:
     void drawNeedle();
     void echoToAngleWindow();
     // Where the antenna points as far as the program knows: the measured azimuth, else the one
-    // it was last sent to, else the one displayed.
+    // it was last really sent to, else the one displayed at start (never a target that failed).
     int knownAzimuth() const;
 
     // Tracking engine.
@@ -290,6 +290,8 @@ private:
     void openDdeLink(const QString &service);
 
     QString lastCommand;
+    // The azimuth the display showed once the program had started: where the antenna was left.
+    int shownAtStart = 0;
     bool firstShowDone = false;
     // From the first close request on, no source starts a command but the exit's parking.
     bool closeRequested = false;

@@ -43,7 +43,7 @@ int TForm1::knownAzimuth() const
 {
     if (const std::optional<double> measured = hamlib->measuredAzimuth())
         return int(tracking::roundHalfEven(*measured));
-    return engine->lastSent().value_or(LCDAzi->Value().toInt());
+    return engine->lastSent().value_or(settings().Activated ? shownAtStart : LCDAzi->Value().toInt());
 }
 
 void TForm1::echoToAngleWindow()
