@@ -28,42 +28,44 @@ rotctld::Done once(rotctld::Done done)
     };
 }
 
+// Runs a client's command: what it raises is answered as an I/O error first, then shown.
+template<typename Command>
+void answering(const rotctld::Done &done, Command &&command)
+{
+    platform::reporting(command, [&](const QString &text) {
+        done(rotctld::Status::IoError);
+        platform::ui().notify(platform::MessageKind::Error, text);
+    });
+}
+
 } // namespace
 
 void TForm1::createRotctldServer()
 {
-    // Called from a client's line: whatever a handler raises is answered and reported here, never
-    // thrown through the server's socket handling. The answers come once the outcome is known.
+    // Called from a client's line: nothing a handler raises crosses the server's socket handling.
+    // The answers come once the outcome is known.
+    const auto answer = [this](const rotctld::Done &done) {
+        return [this, done](const TrackResult &result) { done(rotctldStatus(result.outcome)); };
+    };
     rotctld::Rotator rotator{
-        [this](int azimuth, rotctld::Done done) {
+        [this, answer](int azimuth, rotctld::Done done) {
             done = once(std::move(done));
-            const auto reply = [this, done](const TrackResult &result) { done(rotctldStatus(result.outcome)); };
-            platform::reporting([&] { turnTo(azimuth, reply); }, [&](const QString &text) {
-                done(rotctld::Status::IoError);
-                platform::ui().notify(platform::MessageKind::Error, text);
-            });
+            answering(done, [&] { turnTo(azimuth, answer(done)); });
         },
         // Where the antenna is read to be, else where it was sent, else what the display shows.
         [this] { return knownAzimuth(); },
         [this](rotctld::Done done) { done(rotctldStop()); },
-        [this](rotctld::Done done) {
+        [this, answer](rotctld::Done done) {
             if (!parksAtExit()) {
                 done(rotctld::Status::NotAvailable);
                 return;
             }
             done = once(std::move(done));
-            platform::reporting([&] { park([this, done](const TrackResult &result) { done(rotctldStatus(result.outcome)); }); },
-                                [&](const QString &text) {
-                                    done(rotctld::Status::IoError);
-                                    platform::ui().notify(platform::MessageKind::Error, text);
-                                });
+            answering(done, [&] { park(answer(done)); });
         },
         [this](rotctld::Direction direction, rotctld::Done done) {
             done = once(std::move(done));
-            platform::reporting([&] { rotctldMove(direction, done); }, [&](const QString &text) {
-                done(rotctld::Status::IoError);
-                platform::ui().notify(platform::MessageKind::Error, text);
-            });
+            answering(done, [&] { rotctldMove(direction, done); });
         },
         [this] { return rotctldMotion(); }};
     rotctldServer = new RotctldServer(std::move(rotator), this);
@@ -82,6 +84,8 @@ rotctld::Status TForm1::rotctldStatus(Outcome outcome) const
     case Outcome::Dropped:
         return rotctld::Status::Rejected;
     case Outcome::Refused:
+        if (closeRequested)
+            return rotctld::Status::Rejected;
         return interfaceLost() ? rotctld::Status::IoError : rotctld::Status::NotAvailable;
     case Outcome::Unreachable:
     case Outcome::Failed:
@@ -108,10 +112,7 @@ rotctld::Status TForm1::rotctldStop()
     else if (s.ANT == Hamlib)
         hamlib->open();
     rotctld::Status status = reached ? rotctld::Status::Ok : rotctld::Status::IoError;
-    platform::reporting([this] { BitBtnStopClick(); }, [&](const QString &text) {
-        status = rotctld::Status::IoError;
-        platform::ui().notify(platform::MessageKind::Error, text);
-    });
+    answering([&](rotctld::Status failed) { status = failed; }, [this] { BitBtnStopClick(); });
     return status;
 }
 
