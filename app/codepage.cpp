@@ -11,15 +11,16 @@ constexpr std::array<char16_t, 32> upperControls = {
     0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
     0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
-char encode(char16_t character)
+// The byte of a character, or none when the code page lacks it.
+int encode(char16_t character)
 {
     if (character < 0x80 || (character >= 0xA0 && character <= 0xFF))
-        return char(character);
+        return character;
     for (std::size_t i = 0; i < upperControls.size(); ++i) {
         if (upperControls[i] == character)
-            return char(0x80 + i);
+            return int(0x80 + i);
     }
-    return '?';
+    return -1;
 }
 
 } // namespace
@@ -44,7 +45,17 @@ QByteArray toWindows1252(QStringView text)
         // A character beyond the 16-bit range is one "?", not two.
         if (character.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate())
             ++i;
-        bytes.append(encode(character.unicode()));
+        const int byte = encode(character.unicode());
+        bytes.append(byte < 0 ? '?' : char(byte));
     }
     return bytes;
+}
+
+bool fitsWindows1252(QStringView text)
+{
+    for (const QChar character : text) {
+        if (encode(character.unicode()) < 0)
+            return false;
+    }
+    return true;
 }

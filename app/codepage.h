@@ -12,3 +12,5 @@
 QString fromWindows1252(QByteArrayView bytes);
 // A character the code page cannot hold becomes "?", as Windows writes it.
 QByteArray toWindows1252(QStringView text);
+// Whether every character of the text has its own byte in the code page.
+bool fitsWindows1252(QStringView text);

@@ -1,7 +1,7 @@
 #include "app/configuration.h"
 
 #include <cmath>
-#include <limits>
+#include <algorithm>
 #include <optional>
 #include <QHash>
 #include <QLocale>
@@ -26,6 +26,7 @@ enum class Kind {
     Stop,
     Step,
     Calibration,
+    Zero,
     Port,
     Baud,
     Offset,
@@ -105,14 +106,14 @@ constexpr Line lines[] = {
     integer("STOP_POURSAT", Kind::Stop, &Settings::STOP_POURSAT),
     integer("STEP_POURSAT", Kind::Step, &Settings::STEP_POURSAT),
     real("CALAZ_POURSAT", Kind::Calibration, &Settings::CALAZ_POURSAT),
-    real("ZERO_POURSAT", Kind::Calibration, &Settings::ZERO_POURSAT),
+    real("ZERO_POURSAT", Kind::Zero, &Settings::ZERO_POURSAT),
 
     section("FODTRACK"),
     integer("LPT_FODTRACK", Kind::Lpt, &Settings::LPT_FODTRACK, FODTrack),
     integer("STOP_FODTRACK", Kind::Stop, &Settings::STOP_FODTRACK),
     integer("STEP_FODTRACK", Kind::Step, &Settings::STEP_FODTRACK),
     real("CALAZ_FODTRACK", Kind::Calibration, &Settings::CALAZ_FODTRACK),
-    real("ZERO_FODTRACK", Kind::Calibration, &Settings::ZERO_FODTRACK),
+    real("ZERO_FODTRACK", Kind::Zero, &Settings::ZERO_FODTRACK),
 
     section("EA4TX"),
     integer("STOP_EA4TX", Kind::Stop, &Settings::STOP_EA4TX),
@@ -222,12 +223,15 @@ constexpr Line lines[] = {
 constexpr int largestN1mmPort = 50000;
 constexpr int largestN1mmAntenna = 16;
 
+// Keys without their "=", sections in their brackets.
 const QHash<QString, const Line *> &linesByKey()
 {
     static const QHash<QString, const Line *> keys = [] {
         QHash<QString, const Line *> table;
         for (const Line &line : lines) {
-            if (line.kind != Kind::Header && line.kind != Kind::Section)
+            if (line.kind == Kind::Section)
+                table.insert(u'[' + QLatin1String(line.key) + u']', &line);
+            else if (line.kind != Kind::Header)
                 table.insert(QLatin1String(line.key), &line);
         }
         return table;
@@ -235,11 +239,41 @@ const QHash<QString, const Line *> &linesByKey()
     return keys;
 }
 
+// Whether a number read for the line lies within what the settings dialog and the favourites
+// window accept; a value beyond would reach the rotator as no user could have set it.
+bool allowed(Kind kind, long double value)
+{
+    switch (kind) {
+    case Kind::Step:
+        return value >= 0 && value <= limits::largestStep;
+    case Kind::Offset:
+        return std::fabs(value) <= limits::largestOffset;
+    case Kind::Lpt:
+        return value >= 0 && value <= 3; // 0 is none, then LPT1 to LPT3
+    case Kind::Port:
+        return value >= 1; // COM1 and up
+    case Kind::Zero:
+        return std::fabs(value) <= limits::largestZero;
+    case Kind::ParkingAzimuth:
+        return value >= 0 && value <= limits::largestParkingAzimuth;
+    case Kind::FavouriteAzimuth:
+        return value >= 0 && value <= limits::largestFavouriteAzimuth;
+    default:
+        return true;
+    }
+}
+
+// Qt's conversions stop at a zero character, so that "4", NUL, "05" would pass for 4.
+bool holdsZeroCharacter(const QString &text)
+{
+    return text.contains(QChar(0));
+}
+
 std::optional<int> integerValue(const QString &text)
 {
     bool ok = false;
     const int value = text.toInt(&ok);
-    return ok ? std::optional<int>(value) : std::nullopt;
+    return ok && !holdsZeroCharacter(text) ? std::optional<int>(value) : std::nullopt;
 }
 
 // A float by the current locale's rules. Group separators are refused: under a decimal point,
@@ -250,7 +284,7 @@ std::optional<long double> floatValue(const QString &text)
     locale.setNumberOptions(locale.numberOptions() | QLocale::RejectGroupSeparator);
     bool ok = false;
     const double value = locale.toDouble(text, &ok);
-    if (!ok || !std::isfinite(value))
+    if (!ok || !std::isfinite(value) || holdsZeroCharacter(text))
         return std::nullopt;
     return value;
 }
@@ -278,10 +312,13 @@ private:
     bool &flag;
 };
 
-// Applies one value; false when the value does not convert and the line is left out.
-bool apply(const Line &line, const QString &value, Settings &s, ConfigurationTarget &target,
+// Applies one value; false when the value does not convert, or lies outside what the settings
+// dialog allows, and the line is left out. Texts keep their trailing blanks, words and numbers
+// do not.
+bool apply(const Line &line, const QString &text, Settings &s, ConfigurationTarget &target,
            StoredChoices &stored)
 {
+    const QString value = text.trimmed();
     switch (line.kind) {
     case Kind::Header:
     case Kind::Section:
@@ -317,7 +354,9 @@ bool apply(const Line &line, const QString &value, Settings &s, ConfigurationTar
     case Kind::Lpt: {
         // Only LPT1 to LPT3 exist; anything else would index past the address table.
         const auto n = integerValue(value);
-        const int port = n && *n >= 1 && *n <= 3 ? *n - 1 : -1;
+        if (n && !allowed(line.kind, *n))
+            return false;
+        const int port = n ? *n - 1 : -1;
         stored.port[line.index] = port;
         s.*line.integer = !s.PortDriverRequired || s.PortDriverPresent ? port : -1;
         break;
@@ -326,26 +365,31 @@ bool apply(const Line &line, const QString &value, Settings &s, ConfigurationTar
         s.*line.integer = stopSideFromLetter(value);
         break;
     case Kind::Step:
-        s.*line.integer = integerValue(value).value_or(1);
+    case Kind::Offset: {
+        const int number = integerValue(value).value_or(line.kind == Kind::Step ? 1 : 0);
+        if (!allowed(line.kind, number))
+            return false;
+        s.*line.integer = number;
         break;
-    case Kind::Offset:
-        s.*line.integer = integerValue(value).value_or(0);
-        break;
-    case Kind::Calibration: {
+    }
+    case Kind::Calibration:
+    case Kind::Zero: {
         if (value.isEmpty())
             break;
         // With both a comma and a point there is no telling which one separates the decimals.
         if (value.contains(u',') && value.contains(u'.'))
             return false;
         const auto number = floatValue(VeriDec(value));
-        if (!number)
+        if (!number || !allowed(line.kind, *number))
             return false;
         s.*line.real = *number;
         break;
     }
     case Kind::Port: {
         const auto n = integerValue(value);
-        const int port = n && *n >= 1 ? *n - 1 : -1;
+        if (n && !allowed(line.kind, *n))
+            return false;
+        const int port = n ? *n - 1 : -1;
         s.*line.integer = stored.port[line.index] = port;
         break;
     }
@@ -369,12 +413,11 @@ bool apply(const Line &line, const QString &value, Settings &s, ConfigurationTar
             target.turnOnTKB_HOST();
         break;
     case Kind::Movenow:
-        s.MOVENOW = value;
+        s.MOVENOW = text;
         break;
     case Kind::ParkingAzimuth: {
-        // Bounded so that every rounding of it to whole degrees fits an int.
         const auto number = floatValue(value);
-        if (!number || std::fabs(std::nearbyintl(*number)) > std::numeric_limits<int>::max())
+        if (!number || !allowed(line.kind, *number))
             return false;
         s.AZIMUT_PARKING = *number;
         break;
@@ -422,14 +465,14 @@ bool apply(const Line &line, const QString &value, Settings &s, ConfigurationTar
     }
     case Kind::FavouriteAzimuth: {
         const auto n = integerValue(value);
-        if (!n)
+        if (!n || !allowed(line.kind, *n))
             return false;
         s.FAVAZ[line.index] = *n;
         break;
     }
     case Kind::FavouriteName:
-        s.FAVTXT[line.index] = value;
-        target.setFavouriteCaption(line.index, value);
+        s.FAVTXT[line.index] = text;
+        target.setFavouriteCaption(line.index, text);
         break;
     case Kind::RotctldPort: {
         const auto n = integerValue(value);
@@ -448,7 +491,7 @@ bool apply(const Line &line, const QString &value, Settings &s, ConfigurationTar
         break;
     }
     case Kind::HamlibDevice:
-        s.HAMLIB_DEVICE = value;
+        s.HAMLIB_DEVICE = text;
         break;
     }
     return true;
@@ -467,52 +510,135 @@ QString serverWord(AzimuthServer server)
     return QStringLiteral("VELMUNDO");
 }
 
-// Halves to the even neighbour; the reader keeps AZIMUT_PARKING within the range of an int.
+// Halves to the even neighbour; the reader keeps AZIMUT_PARKING within the dialog's range.
 QString roundedText(long double value)
 {
     return QString::number(qint64(std::nearbyintl(value)));
 }
 
-// Windows editors save "Unicode" as UTF-16 with a byte-order mark, and some put one before UTF-8;
-// without one the file is in the program's own Windows-1252.
-QString fileText(QByteArrayView bytes)
+// Valid UTF-8 with at least one byte beyond ASCII, which Windows-1252 text hardly ever is.
+bool isUtf8BeyondAscii(QByteArrayView bytes)
 {
-    const std::optional<QStringConverter::Encoding> marked = QStringConverter::encodingForData(bytes);
-    if (!marked)
+    if (std::all_of(bytes.begin(), bytes.end(), [](char byte) { return uchar(byte) < 0x80; }))
+        return false;
+    QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
+    [[maybe_unused]] const QString text = decoder.decode(bytes);
+    return !decoder.hasError();
+}
+
+// UTF-16 without a byte-order mark: Latin text has a zero in every other byte. A stray zero in
+// an 8-bit file does not make it UTF-16; a quarter of the bytes on one side does.
+std::optional<QStringConverter::Encoding> unmarkedUtf16(QByteArrayView bytes)
+{
+    std::array<qsizetype, 2> zeros = {0, 0}; // at even and odd offsets
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        if (bytes[i] == 0)
+            ++zeros[i % 2];
+    }
+    if (std::max(zeros[0], zeros[1]) <= bytes.size() / 8)
+        return std::nullopt;
+    return zeros[1] > zeros[0] ? QStringConverter::Utf16LE : QStringConverter::Utf16BE;
+}
+
+// Windows editors save "Unicode" as UTF-16 with a byte-order mark, and some put one before UTF-8;
+// other tools write either without one. Anything else is the program's own Windows-1252.
+QString fileText(QByteArrayView bytes, FileEncoding &encoding)
+{
+    encoding = {};
+    if (const auto marked = QStringConverter::encodingForData(bytes))
+        encoding = {marked, true};
+    else if (const auto wide = unmarkedUtf16(bytes))
+        encoding = {wide, false};
+    else if (isUtf8BeyondAscii(bytes))
+        encoding = {QStringConverter::Utf8, false};
+    if (!encoding.unicode)
         return fromWindows1252(bytes);
-    QStringDecoder decoder(*marked);
+    QStringDecoder decoder(*encoding.unicode, QStringConverter::Flag::Stateless);
     return decoder.decode(bytes);
+}
+
+// Windows-1252 while every character fits it and the bytes cannot pass for UTF-8; else the
+// file's own Unicode encoding, so that no name is lost, or UTF-8 for a file that had none. All
+// but UTF-8 carry their byte-order mark, so that the next reading need not guess the byte order.
+FileEncoding writtenEncoding(const QString &text, const FileEncoding &read)
+{
+    if (fitsWindows1252(text) && !isUtf8BeyondAscii(toWindows1252(text)))
+        return {};
+    if (!read.unicode)
+        return {QStringConverter::Utf8, true};
+    return {read.unicode, read.byteOrderMark || *read.unicode != QStringConverter::Utf8};
+}
+
+QByteArray encoded(const QString &text, const FileEncoding &encoding)
+{
+    if (!encoding.unicode)
+        return toWindows1252(text);
+    QStringEncoder encoder(*encoding.unicode, encoding.byteOrderMark ? QStringConverter::Flag::WriteBom
+                                                                     : QStringConverter::Flag::Default);
+    return encoder.encode(text);
+}
+
+QString fileOf(const QStringList &lines)
+{
+    return lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n");
 }
 
 // Cuts the longest values, and only those, to one common length, as far as the reader's limit
 // needs: such values come from a damaged file or a runaway edit, and every other setting stays.
-void fitWithinLargestFile(QByteArrayList &lines)
+void fitWithinLargestFile(QStringList &lines, const FileEncoding &encoding)
 {
-    const auto valueStart = [](const QByteArray &line) {
-        const qsizetype equals = line.indexOf('=');
+    const auto valueStart = [](const QString &line) {
+        const qsizetype equals = line.indexOf(u'=');
         return equals < 0 ? line.size() : equals + 1;
     };
-    const auto fileSize = [&](qsizetype longestValue) {
-        qint64 size = 0;
-        for (const QByteArray &line : lines)
-            size += std::min(line.size(), valueStart(line) + longestValue) + 2;
-        return size;
+    const auto cut = [&](qsizetype longestValue) {
+        QStringList shorter;
+        for (const QString &line : lines) {
+            QString kept = line.left(valueStart(line) + longestValue);
+            // Never half a character beyond 16 bits.
+            if (kept.size() < line.size() && !kept.isEmpty() && kept.back().isHighSurrogate())
+                kept.chop(1);
+            shorter.append(kept);
+        }
+        return shorter;
     };
+    const auto fits = [&](const QStringList &candidate) {
+        return encoded(fileOf(candidate), encoding).size() <= largestFile;
+    };
+    if (fits(lines))
+        return;
     qsizetype low = 0;
     qsizetype high = 0;
-    for (const QByteArray &line : lines)
+    for (const QString &line : lines)
         high = std::max(high, line.size() - valueStart(line));
-    if (fileSize(high) <= largestFile)
-        return;
     while (low < high) {
         const qsizetype middle = low + (high - low + 1) / 2;
-        if (fileSize(middle) <= largestFile)
+        if (fits(cut(middle)))
             low = middle;
         else
             high = middle - 1;
     }
-    for (QByteArray &line : lines)
-        line.truncate(std::min(line.size(), valueStart(line) + low));
+    lines = cut(low);
+}
+
+// What the file held beside the known keys follows them while the reader's limit allows.
+void appendWithinLargestFile(QStringList &lines, const QStringList &others, const FileEncoding &encoding)
+{
+    FileEncoding unmarked = encoding;
+    unmarked.byteOrderMark = false;
+    qint64 size = encoded(fileOf(lines), encoding).size();
+    for (const QString &line : others) {
+        size += encoded(line + QStringLiteral("\r\n"), unmarked).size();
+        if (size > largestFile)
+            return;
+        lines.append(line);
+    }
+}
+
+// A line that opens with one of these is a comment, for this reader and for Windows'.
+bool isComment(QStringView line)
+{
+    return line.startsWith(u';') || line.startsWith(u'#');
 }
 
 QString stripTrailingZeros(QString digits)
@@ -572,12 +698,12 @@ QString formatFloat(long double value)
     return sign + whole + (fraction.isEmpty() ? QString() : separator + fraction);
 }
 
-QList<SkippedLine> readConfiguration(QByteArrayView bytes, Settings &s, ConfigurationTarget &target,
-                                     StoredChoices &stored)
+LinesRead readConfiguration(QByteArrayView bytes, Settings &s, ConfigurationTarget &target,
+                            StoredChoices &stored)
 {
-    const QString text = fileText(bytes);
+    const QString text = fileText(bytes, stored.encoding);
     const QHash<QString, const Line *> &keys = linesByKey();
-    QList<SkippedLine> skipped;
+    LinesRead read;
     qsizetype number = 0;
     qsizetype start = 0;
     // A line ends at CR LF, at a CR alone or at an LF alone.
@@ -587,30 +713,52 @@ QList<SkippedLine> readConfiguration(QByteArrayView bytes, Settings &s, Configur
             ++end;
         ++number;
         const QStringView line = QStringView(text).mid(start, end - start);
+        const QStringView trimmed = line.trimmed();
         const qsizetype equals = line.indexOf(u'=');
-        if (equals > 0) {
-            const auto found = keys.constFind(line.left(equals).toString());
-            if (found != keys.cend()
-                && !apply(**found, line.mid(equals + 1).toString(), s, target, stored))
-                skipped.append({number, line.toString()});
+        const bool bracketed = trimmed.startsWith(u'[') && trimmed.endsWith(u']');
+        const QString key = bracketed ? u'[' + trimmed.mid(1, trimmed.size() - 2).trimmed().toString().toUpper() + u']'
+                            : equals > 0 ? line.left(equals).trimmed().toString().toUpper()
+                                         : QString();
+        const auto found = keys.constFind(key);
+        const bool known = found != keys.cend() && ((*found)->kind == Kind::Section) == bracketed;
+        if (trimmed.isEmpty()) {
+            // Nothing to read, nothing to keep.
+        } else if (bracketed && (known || key.startsWith(u"[TORVANEL"))) {
+            ++read.understood;
+        } else if (known) {
+            // Blanks after the "=" belong to it, as in "KEY = value".
+            QStringView value = line.mid(equals + 1);
+            while (!value.isEmpty() && value.front().isSpace())
+                value = value.mid(1);
+            if (apply(**found, value.toString(), s, target, stored)) {
+                ++read.understood;
+            } else {
+                read.skipped.append({number, line.toString()});
+                ++read.notUnderstood;
+            }
+        } else {
+            stored.otherLines.append(line.toString());
+            if (!isComment(trimmed))
+                ++read.notUnderstood;
         }
         if (end + 1 < text.size() && text[end] == u'\r' && text[end + 1] == u'\n')
             ++end;
         start = end + 1;
     }
-    return skipped;
+    return read;
 }
 
 QByteArray configurationText(const Settings &s, const ConfigurationTarget &target,
                              const StoredChoices &stored)
 {
-    QByteArrayList written;
-    const auto add = [&written](const QString &line) {
-        // A CR or LF inside a value would start a line of its own at the next reading.
-        QString safe = line;
-        safe.replace(u'\r', u' ').replace(u'\n', u' ');
-        written.append(toWindows1252(safe));
+    const auto safe = [](const QString &line) {
+        // A CR or LF inside a value would start a line of its own at the next reading, and
+        // zero bytes would make the file pass for UTF-16.
+        QString text = line;
+        return text.replace(u'\r', u' ').replace(u'\n', u' ').replace(QChar(0), u'?');
     };
+    QStringList written;
+    const auto add = [&written, &safe](const QString &line) { written.append(safe(line)); };
     for (const Line &line : lines) {
         const QString key = QLatin1String(line.key) + u'=';
         switch (line.kind) {
@@ -653,6 +801,7 @@ QByteArray configurationText(const Settings &s, const ConfigurationTarget &targe
             add(key + QString::number(s.*line.integer));
             break;
         case Kind::Calibration:
+        case Kind::Zero:
             add(key + formatFloat(s.*line.real));
             break;
         case Kind::Port:
@@ -727,8 +876,15 @@ QByteArray configurationText(const Settings &s, const ConfigurationTarget &targe
             break;
         }
     }
-    fitWithinLargestFile(written);
-    return written.join("\r\n") + "\r\n";
+    QStringList others;
+    for (const QString &line : stored.otherLines)
+        others.append(safe(line));
+    FileEncoding encoding = writtenEncoding(fileOf(written + others), stored.encoding);
+    fitWithinLargestFile(written, encoding);
+    appendWithinLargestFile(written, others, encoding);
+    // What did not fit may have held the only characters that needed Unicode.
+    encoding = writtenEncoding(fileOf(written), stored.encoding);
+    return encoded(fileOf(written), encoding);
 }
 
 } // namespace configuration

@@ -1,11 +1,14 @@
 #pragma once
 
 #include <array>
+#include <optional>
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QList>
 #include <QPoint>
 #include <QString>
+#include <QStringConverter>
+#include <QStringList>
 
 #include "app/settings.h"
 
@@ -62,24 +65,47 @@ public:
     virtual bool userChangedPort(int rotatorInterface) const = 0;
 };
 
-// The interface and port values as the file held them, before the start-up could drop them.
+// The encoding the file was read in.
+struct FileEncoding {
+    std::optional<QStringConverter::Encoding> unicode; // none: Windows-1252
+    bool byteOrderMark = false;
+};
+
+// What the file held that the save carries over: the interface and port values before the
+// start-up could drop them, the encoding, and the lines this version does not know.
 struct StoredChoices {
     int ANT = NoInterface;
     // LPT index for the parallel boards, COM value for the serial controllers, by interface.
     std::array<int, InterfaceCount> port = {-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1};
+    FileEncoding encoding;
+    // Unknown keys (a newer or older version's, another tool's), their sections and comments,
+    // as they stood.
+    QStringList otherLines;
 };
 
-// A line whose value did not convert: its setting kept its value and reading went on.
+// A line whose value did not convert or lies outside what the settings dialog allows: its
+// setting kept its value and reading went on.
 struct SkippedLine {
     qsizetype number; // from 1
     QString text;
 };
 
+struct LinesRead {
+    QList<SkippedLine> skipped;
+    // Blank lines and comments count in neither.
+    qsizetype understood = 0;    // the header, known sections, settings taken
+    qsizetype notUnderstood = 0; // skipped lines, unknown keys and sections, other text
+};
+
 // Applies every line of the file's bytes, in order, to the settings and the target. The bytes
-// are Windows-1252, or UTF-16 or UTF-8 when they begin with a byte-order mark.
-QList<SkippedLine> readConfiguration(QByteArrayView bytes, Settings &s, ConfigurationTarget &target,
-                                     StoredChoices &stored);
-// The bytes of the whole file, lines ending in CR LF, Windows-1252, at most largestFile.
+// are UTF-16 or UTF-8 when they begin with a byte-order mark; without one, UTF-16 when a good
+// share of them are zero, UTF-8 when they are valid UTF-8 beyond ASCII, else Windows-1252.
+// Blanks around the "=" do not count and keys are read in any case.
+LinesRead readConfiguration(QByteArrayView bytes, Settings &s, ConfigurationTarget &target,
+                            StoredChoices &stored);
+// The bytes of the whole file, lines ending in CR LF, at most largestFile: the known keys in
+// their order, then the file's other lines. Windows-1252 while every character fits it, else
+// the file's own Unicode encoding (UTF-8 with a byte-order mark for a file that had none).
 QByteArray configurationText(const Settings &s, const ConfigurationTarget &target,
                              const StoredChoices &stored);
 
@@ -91,17 +117,21 @@ QString VeriDec(const QString &text);
 QString formatFloat(long double value);
 
 struct ConfigurationReading {
-    QString error; // empty when the file was read
+    // Why the file was not read, or not read whole, or will not be saved; empty when all is well.
+    QString error;
     QList<SkippedLine> skippedLines;
     StoredChoices stored;
 };
 
 // Reads ConfigPath, or the file it links to, and applies it. A file that cannot be read leaves
-// every setting as it was and, when it is a plain file, is renamed out of the way of the save.
+// every setting as it was and, when it is a plain file, is renamed out of the way of the save;
+// so is a file of which less than half the lines were understood, after its settings are taken.
+// A link to anything but a regular file, or into a missing folder, is neither read nor saved.
 ConfigurationReading load_configuration(Settings &s, ConfigurationTarget &target);
 // Replaces ConfigPath, or the file it links to, through a BackupPath beside it, so that it is
 // always either the old file or the new one. A failure shows MsgCannotCreateConfig in an error
-// box and returns false.
+// box and returns false; a path that load_configuration refuses is left alone, and standard
+// error says so.
 bool save_configuration(const Settings &s, const ConfigurationTarget &target,
                         const StoredChoices &stored);
 

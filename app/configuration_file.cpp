@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include "platform/error.h"
 #include "platform/ui_services.h"
 
 namespace configuration {
@@ -59,15 +60,31 @@ bool replaceFile(const QString &target, const QString &temporary, const QByteArr
     return true;
 }
 
-// The file a Torvanel.ini that is a symbolic link stands for, which is read and replaced where it
-// lies so that the link keeps working. It need not exist yet.
-QString linkTarget(const QString &path)
+// Where the settings of a Torvanel.ini go: the file a symbolic link stands for is read and
+// replaced where it lies, so that the link keeps working. Only a regular file is replaced, and
+// one is created only where a folder awaits it (Torvanel's own folder is made); anything else,
+// a device or a FIFO behind a link for instance, is refused, and refusal says why.
+struct Destination {
+    QString file;
+    QString refusal;
+};
+
+Destination destination(const QString &path)
 {
     QString file = path;
-    // As many links in a row as the system itself follows.
-    for (int links = 0; links < 40 && QFileInfo(file).isSymLink(); ++links)
+    int links = 0;
+    for (; QFileInfo(file).isSymLink(); ++links) {
+        // As many links in a row as the system itself follows.
+        if (links == 40)
+            return {file, QStringLiteral("it leads through too many symbolic links")};
         file = QFileInfo(file).symLinkTarget();
-    return file;
+    }
+    const QFileInfo info(file);
+    if (info.exists() && !info.isFile())
+        return {file, QStringLiteral("%1 is not a regular file").arg(file)};
+    if (!info.exists() && links > 0 && !QFileInfo(info.absolutePath()).isDir())
+        return {file, QStringLiteral("it links to %1, whose folder does not exist").arg(file)};
+    return {file, QString()};
 }
 
 // The whole file, or why the reader refuses it.
@@ -105,11 +122,16 @@ QString keepRefused(const QString &path)
 ConfigurationReading load_configuration(Settings &s, ConfigurationTarget &target)
 {
     ConfigurationReading reading;
-    const QString file = linkTarget(s.ConfigPath);
-    if (!QFileInfo(file).isFile()) {
-        reading.error = QStringLiteral("Can't read %1: it is not a file").arg(s.ConfigPath);
+    const Destination destined = destination(s.ConfigPath);
+    if (!destined.refusal.isEmpty()) {
+        reading.error = QStringLiteral("Can't use %1: %2.\nTorvanel neither reads its settings from it nor saves them there.")
+                            .arg(s.ConfigPath, destined.refusal);
         return reading;
     }
+    const QString file = destined.file;
+    // A link to a file yet to be made: the first save makes it.
+    if (!QFileInfo::exists(file))
+        return reading;
     QByteArray bytes;
     if (const QString reason = readWhole(file, bytes); !reason.isEmpty()) {
         reading.error = QStringLiteral("Can't read %1: %2").arg(s.ConfigPath, reason);
@@ -117,14 +139,30 @@ ConfigurationReading load_configuration(Settings &s, ConfigurationTarget &target
             reading.error += QStringLiteral(".\nIt is kept as %1, and Torvanel starts with its initial settings.").arg(kept);
         return reading;
     }
-    reading.skippedLines = readConfiguration(bytes, s, target, reading.stored);
+    const LinesRead lines = readConfiguration(bytes, s, target, reading.stored);
+    reading.skippedLines = lines.skipped;
+    if (lines.understood < lines.notUnderstood) {
+        // Probably not a settings file at all: the save must not take its place.
+        reading.error = QStringLiteral("%1 of the %2 lines of %3 were not understood")
+                            .arg(lines.notUnderstood).arg(lines.understood + lines.notUnderstood).arg(s.ConfigPath);
+        reading.stored.otherLines.clear();
+        if (const QString kept = keepRefused(file); !kept.isEmpty())
+            reading.error += QStringLiteral(".\nIt is kept as %1, and Torvanel takes only the settings it understood.").arg(kept);
+    }
     return reading;
 }
 
 bool save_configuration(const Settings &s, const ConfigurationTarget &target,
                         const StoredChoices &stored)
 {
-    const QString file = linkTarget(s.ConfigPath);
+    const Destination destined = destination(s.ConfigPath);
+    if (!destined.refusal.isEmpty()) {
+        // The start-up said so in its message; the program is closing now.
+        platform::writeToStandardError(QStringLiteral("Torvanel: the settings are not saved in %1: %2.")
+                                           .arg(s.ConfigPath, destined.refusal));
+        return false;
+    }
+    const QString file = destined.file;
     const QString directory = QFileInfo(file).absolutePath();
     // The per-user directory is made when the file is first saved there.
     QDir().mkpath(directory);

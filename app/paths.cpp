@@ -33,6 +33,8 @@ void computePaths(Settings &s, const QString &executableDirectory)
     const QString home = configurationDirectory(s.ExeDir);
     s.ConfigPath = home + QStringLiteral("/Torvanel.ini");
     s.BackupPath = home + QStringLiteral("/Torvanel.~in");
-    s.ConfigExisted = QFileInfo::exists(s.ConfigPath);
+    // A link counts even when what it points to is missing: the reading then says whether the
+    // save may make it.
+    s.ConfigExisted = QFileInfo::exists(s.ConfigPath) || QFileInfo(s.ConfigPath).isSymLink();
     platform::setComportsParent(home);
 }

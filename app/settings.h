@@ -54,6 +54,16 @@ bool isStationLocator(const QString &text);
 // Its usual writing: the field in capitals, the subsquare in small letters ("JN18du").
 QString canonicalLocator(const QString &text);
 
+// The values the settings dialog and the favourites window accept; the configuration reader
+// holds the file to them too.
+namespace limits {
+constexpr int largestStep = 5;              // STEP_: 0 to 5 degrees
+constexpr int largestOffset = 30;           // AZOFFSET_: -30 to 30 degrees
+constexpr int largestZero = 90;             // ZERO_: -90 to 90 degrees
+constexpr int largestParkingAzimuth = 450;  // AZIMUT_PARKING: 0 to 450 degrees
+constexpr int largestFavouriteAzimuth = 359;
+} // namespace limits
+
 // A baud setting: its text as stored, with the table entry it designates (-1: none).
 struct BaudSetting {
     QString text = QStringLiteral("4800");

@@ -66,7 +66,7 @@ QByteArray readThenWrite(QByteArrayView bytes, qsizetype *skipped)
     Settings s;
     MirrorTarget target(s);
     StoredChoices stored;
-    *skipped = readConfiguration(bytes, s, target, stored).size();
+    *skipped = readConfiguration(bytes, s, target, stored).skipped.size();
     if (s.ANT < NoInterface || s.ANT >= InterfaceCount || s.LPT_POURSAT < -1 || s.LPT_POURSAT > 2
         || s.LPT_FODTRACK < -1 || s.LPT_FODTRACK > 2 || s.SuppressListenerStart)
         std::abort();

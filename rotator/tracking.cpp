@@ -37,12 +37,12 @@ int commandValue(long double azimuth, int offset, int scale)
     // The conversion to int is undefined for anything but a finite azimuth in range.
     if (!std::isfinite(azimuth) || std::fabs(azimuth) > 100000)
         throw std::domain_error("The azimuth is not a valid number");
-    int value = int(roundHalfEven((azimuth - offset) * scale));
+    // Whatever the offset, a whole number of turns away: the result is within [0, full) and
+    // fits an int before it is converted.
+    long double value = std::fmod(roundHalfEven((azimuth - offset) * scale), (long double)full);
     if (value < 0)
         value += full;
-    if (value > full - 1)
-        value -= full;
-    return value;
+    return int(value);
 }
 
 bool parseAzimuth(const QString &text, long double *azimuth)

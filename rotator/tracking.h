@@ -15,7 +15,7 @@ long double roundHalfEven(long double value);
 bool beginTrack(Settings &s, int minimumStep, bool southStop);
 
 // The azimuth less the offset, in units of 1/scale degree (scale 1, 10 or 100), rounded half
-// to even and wrapped into [0, 360 * scale).
+// to even and wrapped into [0, 360 * scale), for any offset.
 int commandValue(long double azimuth, int offset, int scale = 1);
 
 // Reads an azimuth typed by the user as a float in the current locale.

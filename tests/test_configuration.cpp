@@ -1,6 +1,8 @@
 #include <csignal>
+#include <cstdio>
 #include <functional>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <QDir>
 #include <QFile>
@@ -8,6 +10,7 @@
 #include <QRandomGenerator>
 #include <QStringConverter>
 #include <QTemporaryDir>
+#include <QTemporaryFile>
 #include <QtTest>
 
 #include "app/codepage.h"
@@ -254,6 +257,49 @@ const QHash<QString, Probe> &probes()
     return table;
 }
 
+// The settings file as the program writes it, with a name beyond ASCII.
+QString canonicalText()
+{
+    return fromWindows1252(fullSample).replace("FAV1TXT=Home", QString::fromUtf8("FAV1TXT=Café"));
+}
+
+QByteArray inEncoding(const QString &text, QStringConverter::Encoding encoding, bool mark = false)
+{
+    QStringEncoder encoder(encoding, mark ? QStringConverter::Flag::WriteBom : QStringConverter::Flag::Default);
+    return encoder.encode(text);
+}
+
+// Reads the bytes as the program does at start and writes them as it does at exit.
+QByteArray rewritten(const QByteArray &file, QList<SkippedLine> *skipped = nullptr, Settings *read = nullptr)
+{
+    Settings s;
+    RecordingTarget target(s);
+    StoredChoices stored;
+    const LinesRead lines = readConfiguration(file, s, target, stored);
+    if (skipped)
+        *skipped = lines.skipped;
+    if (read)
+        *read = s;
+    return configurationText(s, target, stored);
+}
+
+// What a call writes to standard error.
+QByteArray standardErrorOf(const std::function<void()> &call)
+{
+    QTemporaryFile capture;
+    if (!capture.open())
+        return QByteArray();
+    std::fflush(stderr);
+    const int saved = ::dup(STDERR_FILENO);
+    ::dup2(capture.handle(), STDERR_FILENO);
+    call();
+    std::fflush(stderr);
+    ::dup2(saved, STDERR_FILENO);
+    ::close(saved);
+    capture.seek(0);
+    return capture.readAll();
+}
+
 // Reads, writes, reads the written bytes and writes again: the two writings must agree.
 void checkFixedPoint(const QByteArray &input)
 {
@@ -266,7 +312,7 @@ void checkFixedPoint(const QByteArray &input)
     Settings second;
     RecordingTarget secondTarget(second);
     StoredChoices secondStored;
-    QVERIFY(readConfiguration(once, second, secondTarget, secondStored).isEmpty());
+    QVERIFY(readConfiguration(once, second, secondTarget, secondStored).skipped.isEmpty());
     QCOMPARE(configurationText(second, secondTarget, secondStored), once);
 }
 
@@ -308,6 +354,14 @@ private slots:
     void fileForms();
     void hostileContent_data();
     void hostileContent();
+    void inputForms_data();
+    void inputForms();
+    void roundTrip_data();
+    void roundTrip();
+    void refusedPaths_data();
+    void refusedPaths();
+    void halfUnderstood_data();
+    void halfUnderstood();
 };
 
 void TestConfiguration::readerRules_data()
@@ -324,9 +378,9 @@ void TestConfiguration::readerRules_data()
 
     // Lines and keys.
     row("line starting with = skipped", "=ANT=EGIS", "ANT", "-1");
-    row("key compared with its case", "ant=EGIS", "ANT", "-1");
-    row("blank before = is part of the key", "ANT =EGIS", "ANT", "-1");
-    row("headers and unknown keys silent", "[TORVANEL  V2.4.1DX]\r\n[GS-232]=x\r\nNOKEY=1\r\nplain", "skipped", "");
+    row("keys in any case", "ant=EGIS", "ANT", "10");
+    row("blanks around =", " ANT \t=  EGIS ", "ANT", "10");
+    row("headers and unknown keys not reported", "[TORVANEL  V2.4.1DX]\r\n[GS-232]=x\r\nNOKEY=1\r\nplain", "skipped", "");
     row("value runs to the end of the line", "FAV1TXT=a=b c ", "FAV1TXT", "a=b c ");
     row("CR alone ends a line", "STEP_GS232=2\rSTEP_EGIS=3", "steps", "2,3");
     row("LF alone ends a line", "STEP_GS232=2\nSTEP_EGIS=3", "steps", "2,3");
@@ -369,7 +423,7 @@ void TestConfiguration::readerRules_data()
     row("LPT old system needs no driver", "LPT_POURSAT=2", "LPT_POURSAT", "1", false, false);
     row("LPT 0 is none", "LPT_POURSAT=2\r\nLPT_POURSAT=0", "LPT_POURSAT", "-1");
     row("LPT not a number", "LPT_POURSAT=2\r\nLPT_POURSAT=x", "LPT_POURSAT", "-1");
-    row("LPT beyond LPT3", "LPT_POURSAT=4", "LPT_POURSAT", "-1");
+    row("LPT beyond LPT3", "LPT_POURSAT=2\r\nLPT_POURSAT=4", "LPT_POURSAT", "1");
     row("LPT FODTrack", "LPT_FODTRACK=3", "LPT_FODTRACK", "2");
 
     row("STOP empty is south", "STOP_GS232=", "STOP_GS232", "1");
@@ -382,6 +436,12 @@ void TestConfiguration::readerRules_data()
     row("STEP fallback not reported", "STEP_GS232=x", "skipped", "");
     row("AZOFFSET negative", "AZOFFSET_GS=-12", "AZOFFSET_GS", "-12");
     row("AZOFFSET not a number is 0", "AZOFFSET_GS=5\r\nAZOFFSET_GS=abc", "AZOFFSET_GS", "0");
+    row("AZOFFSET beyond the dialog's 30 kept out", "AZOFFSET_GS=5\r\nAZOFFSET_GS=400", "AZOFFSET_GS", "5");
+    row("values the dialog refuses are reported",
+        "STEP_GS232=6\r\nSTEP_EGIS=-1\r\nAZOFFSET_GS=31\r\nAZOFFSET_EGIS=-2147483648\r\nZERO_POURSAT=90.5\r\n"
+        "AZIMUT_PARKING=451\r\nAZIMUT_PARKING=-1\r\nFAV1AZ=-1\r\nLPT_POURSAT=-1\r\nPORT_GS232=-5\r\n"
+        "STEP_GS232=5\r\nAZOFFSET_GS=-30\r\nZERO_POURSAT=-90\r\nAZIMUT_PARKING=450\r\nFAV1AZ=359",
+        "skipped", "1,2,3,4,5,6,7,8,9,10");
 
     row("CALAZ with a point", "CALAZ_POURSAT=0.25", "CALAZ_POURSAT", "0.25");
     row("CALAZ with a comma", "CALAZ_POURSAT=0,25", "CALAZ_POURSAT", "0.25");
@@ -398,7 +458,7 @@ void TestConfiguration::readerRules_data()
     row("PORT is COM number less one", "PORT_GS232=3", "PORT_GS232", "2");
     row("PORT EGIS", "PORT_EGIS=12", "PORT_EGIS", "11");
     row("PORT not a number", "PORT_GS232=3\r\nPORT_GS232=COM3", "PORT_GS232", "-1");
-    row("PORT 0 is none", "PORT_GS232=0", "PORT_GS232", "-1");
+    row("PORT 0 kept out", "PORT_GS232=3\r\nPORT_GS232=0", "PORT_GS232", "2");
     row("PORT smallest integer", "PORT_GS232=-2147483648", "PORT_GS232", "-1");
 
     row("BAUD in the table", "BAUD_GS232=9600", "BAUD_GS232", "9600 6");
@@ -454,7 +514,7 @@ void TestConfiguration::readerRules_data()
 
     row("FAV3TXT empty name and caption", "FAV3TXT=", "calls", "caption 3 []");
     row("FAV3 name and azimuth", "FAV3TXT=Japan\r\nFAV3AZ=33", "favourite 3", "Japan|33");
-    row("FAV azimuth as it stands", "FAV2AZ=400", "FAV2AZ", "400");
+    row("FAV azimuth beyond 359 kept out", "FAV2AZ=12\r\nFAV2AZ=360", "FAV2AZ", "12");
     row("FAV azimuth not a number reported", "FAV2AZ=x", "skipped", "1");
 
     row("no Hamlib lines: dummy model, read back each second", "ANT=EGIS", "Hamlib", "1 COM0 [] [] 1 0 N 1000");
@@ -479,7 +539,7 @@ void TestConfiguration::readerRules()
     s.PortDriverPresent = driverPresent;
     RecordingTarget target(s);
     StoredChoices stored;
-    const QList<SkippedLine> skipped = readConfiguration(file, s, target, stored);
+    const QList<SkippedLine> skipped = readConfiguration(file, s, target, stored).skipped;
     QVERIFY2(probes().contains(probe), qPrintable(probe));
     QCOMPARE(probes().value(probe)(s, target, skipped), expected);
 }
@@ -829,7 +889,6 @@ void TestConfiguration::failedSaveKeepsOldFile_data()
     QTest::addColumn<QString>("obstacle");
     QTest::newRow("backup name taken by a directory") << "backup directory";
     QTest::newRow("disk full while writing") << "file size limit";
-    QTest::newRow("rename refused") << "config directory";
     QTest::newRow("directory is a file") << "directory is a file";
     QTest::newRow("directory not writable") << "read-only directory";
 }
@@ -865,11 +924,6 @@ void TestConfiguration::failedSaveKeepsOldFile()
         saved = save_configuration(s, target, StoredChoices());
         ::setrlimit(RLIMIT_FSIZE, &limit);
         std::signal(SIGXFSZ, previousHandler);
-    } else if (obstacle == "config directory") {
-        QVERIFY(QFile::remove(s.ConfigPath));
-        QVERIFY(QDir().mkpath(s.ConfigPath + "/inside"));
-        saved = save_configuration(s, target, StoredChoices());
-        QVERIFY(QFileInfo(s.ConfigPath + "/inside").isDir());
     } else if (obstacle == "directory is a file") {
         const QString plain = dir.filePath("plain");
         QVERIFY(writeBytes(plain, old));
@@ -886,8 +940,7 @@ void TestConfiguration::failedSaveKeepsOldFile()
     QCOMPARE(ui->messages.size(), 1);
     QCOMPARE(ui->messages[0].kind, platform::MessageKind::Error);
     QCOMPARE(ui->messages[0].text, QString("Can't create Torvanel.ini"));
-    if (obstacle != "config directory")
-        QCOMPARE(fileBytes(s.ConfigPath), old);
+    QCOMPARE(fileBytes(s.ConfigPath), old);
     if (obstacle != "backup directory")
         QVERIFY(!QFileInfo::exists(s.BackupPath));
 }
@@ -958,7 +1011,6 @@ void TestConfiguration::unreadableFile_data()
 {
     QTest::addColumn<QString>("kind");
     QTest::addColumn<QString>("kept"); // where the refused file went
-    QTest::newRow("missing") << "missing" << "";
     QTest::newRow("a directory") << "directory" << "";
     QTest::newRow("1 byte over 1 MiB, kept aside") << "large" << "Torvanel.ini.refused";
     QTest::newRow("refused again, the first copy stays") << "large again" << "Torvanel.ini.refused.2";
@@ -986,7 +1038,7 @@ void TestConfiguration::unreadableFile()
         QVERIFY(writeBytes(file, large));
     RecordingTarget target(s);
     const ConfigurationReading reading = load_configuration(s, target);
-    QVERIFY(reading.error.startsWith("Can't read " + s.ConfigPath));
+    QVERIFY(reading.error.startsWith((kind == "directory" ? "Can't use " : "Can't read ") + s.ConfigPath));
     QCOMPARE(s.ANT, int(NoInterface));
     QCOMPARE(reading.stored.ANT, int(NoInterface));
     QVERIFY(target.calls.isEmpty());
@@ -1095,6 +1147,168 @@ void TestConfiguration::hostileContent()
     }
     if (QTest::currentDataTag() == QByteArray("repeated keys"))
         QVERIFY(target.autoState); // an odd number of presses
+}
+
+void TestConfiguration::inputForms_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    const QString canonical = canonicalText();
+    QStringList spaced;
+    QStringList lowered;
+    for (const QString &line : canonical.split("\r\n")) {
+        const qsizetype equals = line.indexOf('=');
+        spaced << (equals < 0 ? line : line.left(equals) + " \t= " + line.mid(equals + 1));
+        lowered << (equals < 0 ? line.toLower() : line.left(equals).toLower() + line.mid(equals));
+    }
+    QTest::newRow("as the program writes it") << toWindows1252(canonical);
+    QTest::newRow("KEY = value") << toWindows1252(spaced.join("\r\n"));
+    QTest::newRow("keys and sections in lower case") << toWindows1252(lowered.join("\r\n"));
+    QTest::newRow("UTF-16 LE without a mark") << inEncoding(canonical, QStringConverter::Utf16LE);
+    QTest::newRow("UTF-16 BE without a mark") << inEncoding(canonical, QStringConverter::Utf16BE);
+    QTest::newRow("UTF-8 without a mark") << inEncoding(canonical, QStringConverter::Utf8);
+}
+
+// Each form reads the values of the file the program writes, and is written back as that file.
+void TestConfiguration::inputForms()
+{
+    QFETCH(QByteArray, file);
+    QList<SkippedLine> skipped;
+    Settings read;
+    QCOMPARE(rewritten(file, &skipped, &read), toWindows1252(canonicalText()));
+    QCOMPARE(skipped.size(), 0);
+    QCOMPARE(read.FAVTXT[0], QString::fromUtf8("Café"));
+}
+
+void TestConfiguration::roundTrip_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QByteArray>("written");
+    QTest::addColumn<QString>("name"); // FAV2TXT after writing and reading again
+    const QString canonical = canonicalText();
+    const QString others = QString::fromUtf8("[MYTOOL]\r\ncolour = blue\r\n; a note\r\nNEWER_KEY=1\r\n");
+    const QString russian = QString::fromUtf8("Москва");
+    const QString named = QString(canonical).replace("FAV2TXT=Fav.2", "FAV2TXT=" + russian) + others;
+    const QByteArray canonicalBytes = toWindows1252(canonical);
+
+    QTest::newRow("as the program writes it") << canonicalBytes << canonicalBytes << "Fav.2";
+    QTest::newRow("other lines in the middle go after the known keys")
+        << toWindows1252(QString(canonical).replace("ANT=GS232\r\n", "ANT=GS232\r\n" + others))
+        << toWindows1252(canonical + others) << "Fav.2";
+    QTest::newRow("Cyrillic name, UTF-8") << inEncoding(named, QStringConverter::Utf8)
+                                          << inEncoding(named, QStringConverter::Utf8) << russian;
+    QTest::newRow("Cyrillic name, UTF-8 with its mark") << inEncoding(named, QStringConverter::Utf8, true)
+                                                        << inEncoding(named, QStringConverter::Utf8, true) << russian;
+    QTest::newRow("Cyrillic name, UTF-16 LE gains its mark") << inEncoding(named, QStringConverter::Utf16LE)
+                                                             << inEncoding(named, QStringConverter::Utf16LE, true) << russian;
+    QTest::newRow("Cyrillic name, UTF-16 BE") << inEncoding(named, QStringConverter::Utf16BE, true)
+                                              << inEncoding(named, QStringConverter::Utf16BE, true) << russian;
+}
+
+void TestConfiguration::roundTrip()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QByteArray, written);
+    QFETCH(QString, name);
+    const QByteArray once = rewritten(file);
+    QCOMPARE(once, written);
+    Settings again;
+    QCOMPARE(rewritten(once, nullptr, &again), once);
+    QCOMPARE(again.FAVTXT[1], name);
+}
+
+void TestConfiguration::refusedPaths_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("a link to a FIFO") << "fifo";
+    QTest::newRow("a link to a directory") << "directory";
+    QTest::newRow("a link into a missing folder") << "missing folder";
+    QTest::newRow("a loop of links") << "loop";
+}
+
+// Neither read nor replaced, the start-up says so and the exit only tells standard error.
+void TestConfiguration::refusedPaths()
+{
+    QFETCH(QString, kind);
+    QTemporaryDir dir;
+    platform::ScopedRecordingUi ui;
+    Settings s = settingsIn(dir.path());
+    const QString station = dir.filePath("station");
+    QVERIFY(QDir().mkpath(station));
+    QString target = station + "/mine.ini";
+    if (kind == "fifo")
+        QCOMPARE(::mkfifo(QFile::encodeName(target).constData(), 0644), 0);
+    if (kind == "directory")
+        QVERIFY(QDir().mkpath(target));
+    if (kind == "missing folder")
+        target = dir.filePath("gone/mine.ini");
+    if (kind == "loop")
+        target = s.ConfigPath;
+    QVERIFY(QFile::link(target, s.ConfigPath));
+
+    RecordingTarget reader(s);
+    const ConfigurationReading reading = load_configuration(s, reader);
+    QVERIFY2(reading.error.startsWith("Can't use " + s.ConfigPath), qPrintable(reading.error));
+    if (kind != "loop")
+        QVERIFY2(reading.error.contains(target), qPrintable(reading.error));
+    QVERIFY(reader.calls.isEmpty());
+
+    bool saved = true;
+    const QByteArray told = standardErrorOf([&] { saved = save_configuration(s, reader, reading.stored); });
+    QVERIFY(!saved);
+    QVERIFY2(told.contains("not saved"), told.constData());
+    QVERIFY(ui->messages.isEmpty());
+    QVERIFY(QFileInfo(s.ConfigPath).isSymLink());
+    struct stat status;
+    if (kind == "fifo") {
+        QCOMPARE(::stat(QFile::encodeName(target).constData(), &status), 0);
+        QVERIFY(S_ISFIFO(status.st_mode));
+    }
+    if (kind == "directory")
+        QVERIFY(QDir(target).isEmpty());
+    QVERIFY(!QFileInfo::exists(dir.filePath("gone")));
+    QVERIFY(!QFileInfo::exists(s.BackupPath));
+    QVERIFY(!QFileInfo::exists(station + "/Torvanel.~in"));
+}
+
+void TestConfiguration::halfUnderstood_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QString>("refusal"); // empty when the file stays
+    QTest::addColumn<QByteArray>("kept"); // the lines written after the known keys
+    QTest::newRow("another program's file") << QByteArray("[Window]\r\nColour=blue\r\nSize=3\r\nANT=EGIS\r\n")
+                                            << "3 of the 4 lines" << QByteArray();
+    QTest::newRow("nothing understood") << QByteArray("ANT EGIS\nAZIMUT_PARKING=x\n\n")
+                                        << "2 of the 2 lines" << QByteArray();
+    QTest::newRow("half understood stays")
+        << QByteArray("ANT=EGIS\r\nSTEP_GS232=2\r\n\r\n; mine\r\nColour=blue\r\nSize=3\r\n")
+        << "" << QByteArray("; mine\r\nColour=blue\r\nSize=3\r\n");
+}
+
+// A file understood less than half is kept aside before the save can take its place.
+void TestConfiguration::halfUnderstood()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QString, refusal);
+    QFETCH(QByteArray, kept);
+    QTemporaryDir dir;
+    platform::ScopedRecordingUi ui;
+    Settings s = settingsIn(dir.path());
+    QVERIFY(writeBytes(s.ConfigPath, file));
+    RecordingTarget target(s);
+    const ConfigurationReading reading = load_configuration(s, target);
+    QCOMPARE(s.ANT, file.startsWith("ANT EGIS") ? int(NoInterface) : int(EGIS));
+    if (refusal.isEmpty()) {
+        QCOMPARE(reading.error, QString());
+    } else {
+        QVERIFY2(reading.error.startsWith(refusal), qPrintable(reading.error));
+        QVERIFY2(reading.error.contains(s.ConfigPath + ".refused"), qPrintable(reading.error));
+        QCOMPARE(fileBytes(s.ConfigPath + ".refused"), file);
+    }
+    QVERIFY(save_configuration(s, target, reading.stored));
+    const QByteArray written = fileBytes(s.ConfigPath);
+    QVERIFY(written.startsWith(firstStartSample.left(firstStartSample.indexOf('\n'))));
+    QVERIFY(written.endsWith(kept));
+    QCOMPARE(written.contains("Colour"), !kept.isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestConfiguration)

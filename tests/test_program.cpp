@@ -1,4 +1,5 @@
 #include <csignal>
+#include <sys/stat.h>
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -24,6 +25,7 @@ private slots:
     void exitParksAndClosesTheLine();
     void readOnlyFileIsReplaced();
     void damagedFileStartsAndKeepsTheRest();
+    void linkToAFifoLeftAlone();
     void closesUnderAnOpenBox_data();
     void closesUnderAnOpenBox();
     void closesWhenTheLineVanished();
@@ -152,6 +154,24 @@ void TestProgram::damagedFileStartsAndKeepsTheRest()
     QCOMPARE(runAndEnd(), 0);
     QVERIFY(configuration().contains("STEP_GS232=2\r\n"));
     QVERIFY(configuration().contains("FAV3TXT=Dx\r\n"));
+}
+
+// Closed while the start-up's box names the link: nothing is read from the FIFO or put in its
+// place, and standard error says that the settings were not saved.
+void TestProgram::linkToAFifoLeftAlone()
+{
+    const QString fifo = home->filePath(QStringLiteral("station.fifo"));
+    QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0644), 0);
+    QVERIFY(QFile::link(fifo, home->filePath(QStringLiteral("Torvanel.ini"))));
+    QProcess program;
+    QVERIFY(start(program));
+    endWithin(program);
+    struct stat status;
+    QCOMPARE(::stat(QFile::encodeName(fifo).constData(), &status), 0);
+    QVERIFY(S_ISFIFO(status.st_mode));
+    QVERIFY(QFileInfo(home->filePath(QStringLiteral("Torvanel.ini"))).isSymLink());
+    QVERIFY(!QFile::exists(home->filePath(QStringLiteral("Torvanel.~in"))));
+    QVERIFY(program.readAllStandardError().contains("not saved"));
 }
 
 // The listener's base port is at most 50000, as the settings dialog allows: a UDP port free

@@ -1,3 +1,4 @@
+#include <climits>
 #include <optional>
 
 #include <QTemporaryDir>
@@ -117,6 +118,12 @@ void TestSerialProtocols::position_data()
     QTest::newRow("EGIS 0.004") << int(EGIS) << 0.004 << 0 << false << QByteArray("&* AZ=000.00\r") << "&* AZ=000.00\r COM3";
     QTest::newRow("EGIS 359.99") << int(EGIS) << 359.99 << 0 << false << QByteArray("&* AZ=359.99\r") << "&* AZ=359.99\r COM3";
     QTest::newRow("EGIS south 10") << int(EGIS) << 10.0 << 0 << true << QByteArray("&* AZ=190.00\r") << "&* AZ=190.00\r COM3";
+    // Offsets no dialog allows still give an azimuth within one turn.
+    QTest::newRow("GS-232 offset 400") << int(GS232) << 10.0 << 400 << false << QByteArray("W330\r") << "W330\r COM3";
+    QTest::newRow("GS-232 largest offset") << int(GS232) << 10.0 << INT_MAX << false << QByteArray("W243\r") << "W243\r COM3";
+    QTest::newRow("M2-ORION smallest offset") << int(M2Orion) << 10.0 << INT_MIN << false << QByteArray("A138.0\r") << "A138.0\r COM3";
+    QTest::newRow("EGIS smallest offset") << int(EGIS) << 359.99 << INT_MIN << false << QByteArray("&* AZ=127.99\r") << "&* AZ=127.99\r COM3";
+    QTest::newRow("EGIS largest offset") << int(EGIS) << 10.0 << INT_MAX << false << QByteArray("&* AZ=243.00\r") << "&* AZ=243.00\r COM3";
 }
 
 void TestSerialProtocols::position()

@@ -1,6 +1,7 @@
 // The nine families of page handlers: one implementation each, wired to its members by name.
 #include "ui/settings_dialog_families.h"
 
+#include <cmath>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -201,7 +202,7 @@ void TFormInit::calibrationEditChange(QLineEdit *edit, long double Settings::*se
         return;
     }
     s.*setting = number;
-    if (zeroRange && (number > 90 || number < -90)) {
+    if (zeroRange && std::fabs(number) > limits::largestZero) {
         refuse();
         s.*setting = 0;
         edit->clear();

@@ -184,7 +184,7 @@ void TFormInit::createPages()
         top->addLayout(values, 2);
         int row = 0;
         QLabel *stepLabel = named(new QLabel(QStringLiteral("Min Step°")), page.stepLabel.name);
-        QSpinBox *step = named(spinEdit(0, 5, 1, 1), page.step.name);
+        QSpinBox *step = named(spinEdit(0, limits::largestStep, 1, 1), page.step.name);
         // Arrows only: a read-only spin box would lose its arrows, its text field does not.
         step->findChild<QLineEdit *>()->setReadOnly(true);
         this->*page.stepLabel.member = stepLabel;
@@ -192,7 +192,7 @@ void TFormInit::createPages()
         values->addWidget(stepLabel, row, 0);
         values->addWidget(step, row++, 1);
         if (page.offset) {
-            QSpinBox *offset = named(spinEdit(-30, 30, 1, 0), page.offset.name);
+            QSpinBox *offset = named(spinEdit(-limits::largestOffset, limits::largestOffset, 1, 0), page.offset.name);
             offset->findChild<QLineEdit *>()->setMaxLength(3);
             this->*page.offset.member = offset;
             values->addWidget(new QLabel(QStringLiteral("AZ Offset")), row, 0);
@@ -255,7 +255,7 @@ void TFormInit::createPages()
         auto *test = new QGroupBox(QStringLiteral("Test && Parking")); // "&&" shows one ampersand
         auto *testRows = new QGridLayout(test);
         tightLayout(testRows);
-        QSpinBox *azimuth = named(spinEdit(0, 450, page.testStep, 0), page.test.name);
+        QSpinBox *azimuth = named(spinEdit(0, limits::largestParkingAzimuth, page.testStep, 0), page.test.name);
         auto *go = named(new QPushButton(QStringLiteral("GO")), page.go.name);
         go->setStyleSheet(QStringLiteral("font-weight: bold; color: #006000;"));
         auto *park = named(new QCheckBox, page.park.name);
