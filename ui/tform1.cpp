@@ -344,6 +344,9 @@ void TForm1::titre()
 
 void TForm1::focusAngleWindow()
 {
-    if (FormAngle && FormAngle->isVisible())
+    // A key typed into another window (the locator, the settings dialog, the favourites editor,
+    // a message) stays there.
+    const QWidget *active = QApplication::activeWindow();
+    if (FormAngle && FormAngle->isVisible() && (!active || active == this || active == FormAngle))
         FormAngle->takeFocus();
 }

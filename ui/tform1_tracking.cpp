@@ -1,7 +1,6 @@
 // The tracking engine's handlers of the main window.
 #include "ui/tform1.h"
 
-#include <QApplication>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
@@ -102,9 +101,7 @@ void TForm1::showTrackResult(const TrackResult &result)
         break;
     }
     // A window the operator opened while the command went out keeps the keyboard.
-    const QWidget *active = QApplication::activeWindow();
-    if (!active || active == this || active == FormAngle)
-        focusAngleWindow();
+    focusAngleWindow();
 }
 
 void TForm1::EditAzimutChange()
