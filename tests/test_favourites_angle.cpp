@@ -12,6 +12,8 @@
 #include "platform/ui_services.h"
 #include "sources/angle_window.h"
 #include "sources/favourites.h"
+#include "sources/locator.h"
+#include "sources/locator_window.h"
 #include "ui/about.h"
 #include "ui/tform1.h"
 #include "ui/up_down.h"
@@ -92,6 +94,7 @@ private slots:
         delete window;
         window = nullptr;
         delete recorder;
+        QLocale::setDefault(QLocale::system());
     }
 
     void favourite_data()
@@ -319,6 +322,44 @@ private slots:
             QTest::keyClicks(entry, QStringLiteral("90"));
             QTest::keyClick(entry, Qt::Key_Return);
             QCOMPARE(window->EditAzimut->text(), QStringLiteral("90"));
+        }
+    }
+
+    void locatorWindow_data()
+    {
+        QTest::addColumn<bool>("french");
+        QTest::addColumn<QString>("other");
+        // Empty when the heading is refused.
+        QTest::addColumn<QString>("distance");
+        const QString far = QString::number(locator::path("JN18du", "FN31pr")->distance, 'f', 1);
+        QTest::newRow("English, on a French system") << false << "FN31pr" << far;
+        QTest::newRow("French, on an English system") << true << "FN31pr" << QString(far).replace(u'.', u',');
+        QTest::newRow("the station's own locator") << false << "jn18DU" << QString();
+        QTest::newRow("the square holding the station") << true << "JN18" << QString();
+    }
+
+    void locatorWindow()
+    {
+        QFETCH(bool, french);
+        QFETCH(QString, other);
+        QFETCH(QString, distance);
+        QLocale::setDefault(french ? QLocale(QLocale::English, QLocale::UnitedStates) : QLocale(QLocale::French, QLocale::France));
+        settings().MYLOCATOR = QStringLiteral("JN18du");
+        createWindow();
+        if (french)
+            window->MenuFrancaisClick();
+        window->MenuLocatorClick();
+        TFormLocator *form = window->FormLocator;
+        typeInto(form->EditLocator, other);
+        (*recorder)->beeps.clear();
+        QTest::keyClick(form->EditLocator, Qt::Key_Return);
+        if (distance.isEmpty()) {
+            QCOMPARE(sent, Doubles());
+            QCOMPARE((*recorder)->beeps, QList<Beep>({Beep::Default}));
+            QVERIFY(!form->LabelPaths->text().contains(QLatin1String("km")));
+        } else {
+            QCOMPARE(sent.size(), 1);
+            QVERIFY2(form->LabelPaths->text().endsWith(u'\n' + distance + QStringLiteral(" km")), qPrintable(form->LabelPaths->text()));
         }
     }
 
