@@ -6,10 +6,11 @@
 #include <QLocalSocket>
 
 SingleInstance::SingleInstance(const QString &configurationPath, QObject *parent)
-    : QObject(parent), directory(QFileInfo(configurationPath).absolutePath()), lock(configurationPath + QStringLiteral(".lock"))
+    : QObject(parent), lock(configurationPath + QStringLiteral(".lock"))
 {
-    // Held for as long as the program runs: only a copy that has ended lets it go.
+    // A copy running for days keeps its lock; the lock of a copy that died is taken back.
     lock.setStaleLockTime(0);
+    const QString directory = QFileInfo(configurationPath).absolutePath();
     QDir().mkpath(directory);
     // The same file reached through a link or another spelling of its path is the same file.
     const QString canonical = QFileInfo(directory).canonicalFilePath() + u'/' + QFileInfo(configurationPath).fileName();

@@ -22,7 +22,6 @@ signals:
     void raiseRequested();
 
 private:
-    QString directory;
     QLockFile lock;
     QLocalServer server;
     QString name;
