@@ -87,7 +87,8 @@ void TFormAngle::Traiter()
 void TFormAngle::refuse()
 {
     platform::ui().beep(platform::Beep::Default);
-    EditAngle->setText(QStringLiteral("0"));
+    // The azimuth stays as it was: Enter again must not turn the antenna anywhere else.
+    EditAngle->setText(mainWindow.shown());
     EditAngle->selectAll();
 }
 

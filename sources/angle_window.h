@@ -10,6 +10,7 @@ struct AzimuthInput {
     std::function<void(int)> setPosition; // the position of the main window's up/down
     std::function<bool()> autoOn;
     std::function<void()> track;          // the MAN command
+    std::function<QString()> shown;       // the azimuth box's text
 };
 
 // The small floating window where the operator types an azimuth and presses Enter. It mirrors

@@ -20,6 +20,13 @@ int wholeDegrees(double bearing)
     return int(std::nearbyint(bearing)) % 360;
 }
 
+// One square holds the other (JN18 and JN18du, or the same locator): no heading leads there.
+bool sameSquare(const QString &station, const QString &other)
+{
+    const qsizetype common = qMin(station.size(), other.size());
+    return station.left(common).compare(other.left(common), Qt::CaseInsensitive) == 0;
+}
+
 } // namespace
 
 TFormLocator::TFormLocator(QWidget *parent, BeamInput mainWindow)
@@ -73,7 +80,7 @@ std::optional<locator::Path> TFormLocator::path() const
 {
     const QString station = mainWindow.stationLocator();
     const QString other = EditLocator->text();
-    if (!isStationLocator(station) || !isStationLocator(other))
+    if (!isStationLocator(station) || !isStationLocator(other) || sameSquare(station, other))
         return std::nullopt;
     return locator::path(station.toLatin1(), other.toLatin1());
 }
@@ -88,13 +95,20 @@ void TFormLocator::EditLocatorChange()
     }
     const auto path = this->path();
     if (!path) {
-        LabelPaths->setText(french ? QStringLiteral("Locator du correspondant") : QStringLiteral("The other station's locator"));
+        const bool own = isStationLocator(EditLocator->text()) && sameSquare(mainWindow.stationLocator(), EditLocator->text());
+        LabelPaths->setText(own      ? (french ? QStringLiteral("Votre propre carré") : QStringLiteral("Your own square"))
+                            : french ? QStringLiteral("Locator du correspondant")
+                                     : QStringLiteral("The other station's locator"));
         return;
     }
+    // In the program's language, whatever the system's; a grouping separator reads as a decimal
+    // one in the other language (5,682.1 km).
+    QLocale numbers(french ? QLocale::French : QLocale::English, french ? QLocale::France : QLocale::UnitedKingdom);
+    numbers.setNumberOptions(QLocale::OmitGroupSeparator);
     LabelPaths->setText(QStringLiteral("SP %1°   LP %2°\n%3 km")
                             .arg(wholeDegrees(path->azimuth))
                             .arg(wholeDegrees(path->longPathAzimuth))
-                            .arg(QLocale().toString(path->distance, 'f', 1)));
+                            .arg(numbers.toString(path->distance, 'f', 1)));
 }
 
 bool TFormLocator::EditLocatorKeyDown(int key, Qt::KeyboardModifiers modifiers)

@@ -46,6 +46,10 @@ public:
     {
         process.kill();
         process.waitForFinished();
+        // The bus drops the name a moment after the process ends: the next server of the same
+        // name would otherwise be taken as started while the bus still names this one.
+        if (!QTest::qWaitFor([this] { return !registered(service); }))
+            qWarning("dde.%s is still on the bus", qPrintable(service));
     }
 
     void publish(const QString &line) { process.write(line.toUtf8() + '\n'); }

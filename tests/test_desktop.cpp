@@ -42,7 +42,9 @@ private slots:
     void keypadItemsFromEveryWindow();
     void keypadWithoutNumLockIsNavigation();
     void angleWindowIsTypedOver();
+    void azimuthBoxIsTypedOver();
     void locatorTurnsShortAndLongPath();
+    void secondStartBringsTheWindowForward();
 
 private:
     // Starts the program with these lines in its file; its main window once it is active.
@@ -202,6 +204,9 @@ void TestDesktop::angleWindowIsTypedOver()
     QTRY_COMPARE_WITH_TIMEOUT(desktop->activeWindow(), angle, 10000);
     desktop->type("200\n");
     QCOMPARE_LINE("W200\r");
+    // Refused, 400 gives way to the 200 shown, selected: Enter again turns the antenna nowhere.
+    desktop->type("400\n\n90\n");
+    QCOMPARE_LINE("W090\r");
 
     // A click leaves the caret in the entry; STOP hands the focus back with the text selected.
     desktop->click(desktop->geometry(angle).center());
@@ -222,9 +227,34 @@ void TestDesktop::angleWindowIsTypedOver()
     end();
 }
 
+void TestDesktop::azimuthBoxIsTypedOver()
+{
+    const Window main = start("ANGLE=55\r\n");
+    QVERIFY(main);
+    const QRect client = desktop->geometry(main);
+    const QPoint panel = client.topLeft() + QPoint(82, client.height() - 44 + 2);
+    const QPoint display = panel + QPoint(8 + 46, 6 + 17);
+    const QPoint man = panel + QPoint(141 + 21, 5 + 18);
+    const QPoint autoButton = panel + QPoint(183 + 21, 5 + 18);
+    // A click on the display gives the box the keyboard: 1 2 3 replace the 55 shown.
+    desktop->click(display);
+    desktop->type("123");
+    desktop->click(man);
+    QCOMPARE_LINE("W123\r");
+    // In AUTO mode typing 120 over it sends 120 once the typing pauses, not 1 and 12 on the
+    // way; Enter sends at once.
+    desktop->click(autoButton);
+    desktop->type("120");
+    QCOMPARE_LINE("W120\r");
+    desktop->type("45\n");
+    QCOMPARE_LINE("W045\r");
+    end();
+}
+
 void TestDesktop::locatorTurnsShortAndLongPath()
 {
-    QVERIFY(start("MYLOCATOR=JN18du\r\n"));
+    // The angle window open beside it keeps its hands off the locator window's keys.
+    QVERIFY(start("MYLOCATOR=JN18du\r\nWANGLE=1\r\nFAV2AZ=20\r\n"));
     const auto command = [](const char *other, bool longPath) {
         const auto path = locator::path("JN18du", other);
         const int azimuth = int(std::nearbyint(longPath ? path->longPathAzimuth : path->azimuth)) % 360;
@@ -239,12 +269,31 @@ void TestDesktop::locatorTurnsShortAndLongPath()
     QCOMPARE_LINE(command("FN31pr", false));
     desktop->key(XK_Return, {XK_Shift_L});
     QCOMPARE_LINE(command("FN31pr", true));
+    // A favourite chosen from here leaves the keyboard here too (AUTO off: nothing is sent).
+    desktop->ctrlKeypad(2);
     // The entry stays selected for the next station; a letter out of its place is not typed.
     desktop->type("pzm95\n");
     QCOMPARE_LINE(command("PM95", false));
     end();
     QVERIFY(savedFile().contains("MYLOCATOR=JN18du\r\n"));
     QVERIFY(savedFile().contains("WLOC=1\r\n"));
+}
+
+void TestDesktop::secondStartBringsTheWindowForward()
+{
+    const Window main = start(QByteArray());
+    QVERIFY(main);
+    desktop->key(XK_l, {XK_Control_L});
+    const Window locatorWindow = desktop->waitForWindow([](const QString &title) { return title == u"Locator"; });
+    QVERIFY(locatorWindow);
+    QTRY_COMPARE_WITH_TIMEOUT(desktop->activeWindow(), locatorWindow, 10000);
+    QProcess second;
+    second.setProcessEnvironment(program.processEnvironment());
+    second.start(home->filePath(QStringLiteral("torvanel")), {});
+    QVERIFY(second.waitForFinished(10000));
+    QCOMPARE(second.exitCode(), 0);
+    QTRY_COMPARE_WITH_TIMEOUT(desktop->activeWindow(), main, 10000);
+    end();
 }
 
 int main(int argc, char **argv)

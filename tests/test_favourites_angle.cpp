@@ -12,6 +12,8 @@
 #include "platform/ui_services.h"
 #include "sources/angle_window.h"
 #include "sources/favourites.h"
+#include "sources/locator.h"
+#include "sources/locator_window.h"
 #include "ui/about.h"
 #include "ui/tform1.h"
 #include "ui/up_down.h"
@@ -92,6 +94,7 @@ private slots:
         delete window;
         window = nullptr;
         delete recorder;
+        QLocale::setDefault(QLocale::system());
     }
 
     void favourite_data()
@@ -285,10 +288,11 @@ private slots:
         QTest::newRow("45, AUTO: the change and Enter each press MAN") << "45" << enter << true << "45" << Doubles({45, 45}) << "45";
         QTest::newRow("unchanged, AUTO: MAN once") << "77" << enter << true << "77" << Doubles({77}) << "77";
         QTest::newRow("leading blank kept: no echo") << " 45" << enter << false << "45" << Doubles() << " 45";
-        QTest::newRow("360 refused") << "360" << enter << true << "77" << Doubles() << "0";
-        QTest::newRow("empty refused") << "" << enter << false << "77" << Doubles() << "0";
-        QTest::newRow("-5 refused") << "-5" << enter << false << "77" << Doubles() << "0";
-        QTest::newRow("letters refused") << "4x" << enter << false << "77" << Doubles() << "0";
+        // Refused: the azimuth shown stays, so that Enter again sends it, never 0.
+        QTest::newRow("360 refused") << "360" << enter << true << "77" << Doubles() << "77";
+        QTest::newRow("empty refused") << "" << enter << false << "77" << Doubles() << "77";
+        QTest::newRow("-5 refused") << "-5" << enter << false << "77" << Doubles() << "77";
+        QTest::newRow("letters refused") << "4x" << enter << false << "77" << Doubles() << "77";
     }
 
     void enter()
@@ -312,12 +316,50 @@ private slots:
         QTEST(sent, "commands");
         QCOMPARE(entry->text(), shown);
         QCOMPARE(entry->selectedText(), shown);
-        const bool refused = shown == QLatin1String("0");
+        const bool refused = typed.trimmed() != window->EditAzimut->text();
         QCOMPARE((*recorder)->beeps, refused ? QList<Beep>({Beep::Default}) : QList<Beep>());
         if (!refused) {
             QTest::keyClicks(entry, QStringLiteral("90"));
             QTest::keyClick(entry, Qt::Key_Return);
             QCOMPARE(window->EditAzimut->text(), QStringLiteral("90"));
+        }
+    }
+
+    void locatorWindow_data()
+    {
+        QTest::addColumn<bool>("french");
+        QTest::addColumn<QString>("other");
+        // Empty when the heading is refused.
+        QTest::addColumn<QString>("distance");
+        const QString far = QString::number(locator::path("JN18du", "FN31pr")->distance, 'f', 1);
+        QTest::newRow("English, on a French system") << false << "FN31pr" << far;
+        QTest::newRow("French, on an English system") << true << "FN31pr" << QString(far).replace(u'.', u',');
+        QTest::newRow("the station's own locator") << false << "jn18DU" << QString();
+        QTest::newRow("the square holding the station") << true << "JN18" << QString();
+    }
+
+    void locatorWindow()
+    {
+        QFETCH(bool, french);
+        QFETCH(QString, other);
+        QFETCH(QString, distance);
+        QLocale::setDefault(french ? QLocale(QLocale::English, QLocale::UnitedStates) : QLocale(QLocale::French, QLocale::France));
+        settings().MYLOCATOR = QStringLiteral("JN18du");
+        createWindow();
+        if (french)
+            window->MenuFrancaisClick();
+        window->MenuLocatorClick();
+        TFormLocator *form = window->FormLocator;
+        typeInto(form->EditLocator, other);
+        (*recorder)->beeps.clear();
+        QTest::keyClick(form->EditLocator, Qt::Key_Return);
+        if (distance.isEmpty()) {
+            QCOMPARE(sent, Doubles());
+            QCOMPARE((*recorder)->beeps, QList<Beep>({Beep::Default}));
+            QVERIFY(!form->LabelPaths->text().contains(QLatin1String("km")));
+        } else {
+            QCOMPARE(sent.size(), 1);
+            QVERIFY2(form->LabelPaths->text().endsWith(u'\n' + distance + QStringLiteral(" km")), qPrintable(form->LabelPaths->text()));
         }
     }
 

@@ -43,6 +43,8 @@ private slots:
     void serverCaptionFollowsLanguage();
     void diagnosticControls();
     void manualItemPressesMan();
+    void typedAzimuth_data();
+    void typedAzimuth();
     void needle_data();
     void needle();
     void redrawLeavesNoTrace();
@@ -332,6 +334,42 @@ void TestMainWindow::manualItemPressesMan()
     QSignalSpy pressed(window->ButtonTrack, &QPushButton::clicked);
     window->MenuManuel->trigger();
     QCOMPARE(pressed.size(), 1);
+}
+
+void TestMainWindow::typedAzimuth_data()
+{
+    // Typed after the "0" shown at start, the caret at its end.
+    QTest::addColumn<QString>("keys");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("1 2 3 reads 123, not 012") << "123" << "123";
+    QTest::newRow("a typed leading zero goes") << "\b045" << "45";
+    QTest::newRow("past 359 is not typed") << "\b400" << "40";
+    QTest::newRow("signs and letters are not typed") << "\b-4a5" << "45";
+    QTest::newRow("emptied: no box, nothing sent") << "\b" << "";
+}
+
+void TestMainWindow::typedAzimuth()
+{
+    QFETCH(QString, keys);
+    QFETCH(QString, shown);
+    QList<double> sent;
+    window->drivers.add(GS232, {QStringLiteral("GS_Track"), QStringLiteral("GS_Track_stop"),
+                                [&sent](DriverTable::Done done) {
+                                    sent << double(settings().TargetAzimuth);
+                                    done(Outcome::Sent, {});
+                                },
+                                {}, {}});
+    settings().ANT = GS232;
+    window->EditAzimut->setFocus();
+    window->EditAzimut->end(false);
+    QTest::keyClicks(window->EditAzimut, keys);
+    QCOMPARE(window->EditAzimut->text(), shown);
+    QCOMPARE(window->LCDAzi->Value(), shown);
+    QTest::mouseClick(window->ButtonTrack, Qt::LeftButton);
+    QCOMPARE(sent, shown.isEmpty() ? QList<double>() : QList<double>{shown.toDouble()});
+    QVERIFY((*recorder)->messages.isEmpty());
+    // Sent: what comes next is typed over it.
+    QCOMPARE(window->EditAzimut->selectedText(), shown);
 }
 
 void TestMainWindow::needle_data()

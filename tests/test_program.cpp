@@ -2,6 +2,7 @@
 #include <sys/stat.h>
 
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QUdpSocket>
 #include <QtTest>
@@ -30,6 +31,7 @@ private slots:
     void closesUnderAnOpenBox();
     void closesWhenTheLineVanished();
     void closesUnderAzimuthTraffic();
+    void secondCopyLeavesTheFileToTheFirst();
 
 private:
     // Starts the program, lets it reach its message loop, then sends the signal.
@@ -334,6 +336,28 @@ void TestProgram::closesUnderAzimuthTraffic()
     logger.stop();
     // The exit's parking went out after the traffic's last command.
     QVERIFY(line.drain().endsWith("W200 000\r"));
+}
+
+void TestProgram::secondCopyLeavesTheFileToTheFirst()
+{
+    writeConfiguration("WLEFT=40\r\n");
+    QProcess first;
+    QVERIFY(start(first));
+    const QByteArray before = configuration();
+    QProcess second;
+    second.setProcessChannelMode(QProcess::SeparateChannels);
+    second.setProcessEnvironment(first.processEnvironment());
+    second.start(home->filePath(QStringLiteral("torvanel")), {});
+    QVERIFY(second.waitForFinished(10000));
+    QCOMPARE(second.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(second.exitCode(), 0);
+    QVERIFY(second.readAllStandardError().contains("already runs with " + QFileInfo(home->path()).canonicalFilePath().toUtf8() + "/Torvanel.ini"));
+    QCOMPARE(configuration(), before);
+    QCOMPARE(first.state(), QProcess::Running);
+    endWithin(first);
+    // The first copy saves at its end, and a copy started afterwards runs.
+    QVERIFY(configuration() != before);
+    QCOMPARE(runAndEnd({QStringLiteral("LC_ALL=C")}), 0);
 }
 
 QTEST_GUILESS_MAIN(TestProgram)

@@ -434,6 +434,15 @@ void TestSettingsDialog::goSendsWithAutoOff()
     dialog->SpinEditAzTestGS->setValue(100);
     QTest::mouseClick(dialog->BitBtnTestGS, Qt::LeftButton);
     QCOMPARE(com3->read(9), QByteArray("W100 000\r"));
+    // The same azimuth with another stop side or offset is another command: it goes out
+    // whatever the minimum step, from GO as from MAN.
+    dialog->SpinEditStepGS->setValue(5);
+    dialog->RadioGroupGSbutee->setItemIndex(1);
+    QTest::mouseClick(dialog->BitBtnTestGS, Qt::LeftButton);
+    QCOMPARE(com3->read(9), QByteArray("W280 000\r"));
+    dialog->SpinEditGSAzOffset->setValue(10);
+    window->ButtonTrackClick();
+    QCOMPARE(com3->read(9), QByteArray("W270 000\r"));
 
     // On a parallel board the test grants access to the chosen port first.
     dialog->RadioGroupHNVLPT->setItemIndex(0);

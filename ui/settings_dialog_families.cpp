@@ -193,6 +193,8 @@ void TFormInit::lptGroupClick(int rotator)
 void TFormInit::calibrationEditChange(QLineEdit *edit, long double Settings::*setting, bool zeroRange)
 {
     Settings &s = settings();
+    // The same azimuth is now another command: it goes out whatever the minimum step.
+    s.resetLastAzimuth();
     QLocale locale;
     locale.setNumberOptions(QLocale::RejectGroupSeparator);
     bool ok = false;
@@ -255,6 +257,7 @@ void TFormInit::stopSideClick(int rotator)
 {
     const InterfacePage &page = interfacePages()[rotator];
     settings().*page.stopSetting = page.stop.of(*this)->itemIndex();
+    settings().resetLastAzimuth();
 }
 
 void TFormInit::minimumStepChange(int rotator)
@@ -267,6 +270,7 @@ void TFormInit::offsetChange(int rotator)
 {
     const InterfacePage &page = interfacePages()[rotator];
     settings().*page.offsetSetting = spinValue(page.offset.of(*this));
+    settings().resetLastAzimuth();
 }
 
 void TFormInit::baudListClick(int rotator, int index)
@@ -299,7 +303,13 @@ void TFormInit::testButtonClick(int rotator)
     }
     s.resetLastAzimuth();
     s.TestRequest = true;
-    form1->EditAzimut->setText(QString::number(spinValue(page.test.of(*this))));
+    // The azimuth already shown is tested all the same: after a new stop side or offset it
+    // is another command.
+    const QString azimuth = QString::number(spinValue(page.test.of(*this)));
+    if (form1->EditAzimut->text() == azimuth)
+        form1->EditAzimutChange();
+    else
+        form1->EditAzimut->setText(azimuth);
 }
 
 void TFormInit::parkingBoxClick(int rotator)

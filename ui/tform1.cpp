@@ -19,6 +19,7 @@
 #include "rotator/tracking.h"
 #include "sources/angle_window.h"
 #include "sources/favourites.h"
+#include "ui/azimuth_validator.h"
 #include "ui/main_window_configuration.h"
 #include "ui/pictures.h"
 #include "ui/settings_dialog.h"
@@ -138,12 +139,16 @@ void TForm1::createPanel()
     EditAzimut->setFrame(false);
     EditAzimut->setStyleSheet(QStringLiteral("border: none; background: black; color: black;"
                                              " selection-background-color: black; selection-color: black;"));
+    EditAzimut->setValidator(new AzimuthValidator(EditAzimut));
     LCDAzi = new TLCD99(PanelLampe);
     LCDAzi->setGeometry(8, 6, 92, 35);
     LCDAzi->setDigitNum(3);
     LCDAzi->setSegmentSize(3);
     LCDAzi->setValue(QStringLiteral("0"));
     LCDAzi->raise();
+    // A click on the display puts the keyboard into the box behind it.
+    LCDAzi->setFocusPolicy(Qt::ClickFocus);
+    LCDAzi->setFocusProxy(EditAzimut);
     UpDownAzi = new UpDown(EditAzimut, -1, 360, PanelLampe);
     UpDownAzi->setGeometry(103, 6, 37, 36);
 
@@ -163,7 +168,17 @@ void TForm1::createPanel()
     guardedClick(BitBtnAuto, &TForm1::BitBtnAutoClick);
     guardedClick(BitBtnStop, &TForm1::BitBtnStopClick);
     guardedClick(BitBtnLP, &TForm1::BitBtnLPClick);
+    // Emitted for the operator's keys only, just before the change itself.
+    connect(EditAzimut, &QLineEdit::textEdited, this, [this] { boxTyped = true; });
     connect(EditAzimut, &QLineEdit::textChanged, this, [this] { platform::guarded([this] { EditAzimutChange(); }); });
+    typingPause = new QTimer(this);
+    typingPause->setSingleShot(true);
+    typingPause->setInterval(1000);
+    connect(typingPause, &QTimer::timeout, this, [this] { platform::guarded([this] { sendTypedAzimuth(); }); });
+    connect(EditAzimut, &QLineEdit::returnPressed, this, [this] {
+        if (typingPause->isActive())
+            platform::guarded([this] { sendTypedAzimuth(); });
+    });
     connect(UpDownAzi, &UpDown::mouseDown, this, [this] { platform::guarded([this] { UpDownAziMouseDown(); }); });
     connect(UpDownAzi, &UpDown::mouseUp, this, [this] { platform::guarded([this] { UpDownAziMouseUp(); }); });
 }
@@ -329,6 +344,9 @@ void TForm1::titre()
 
 void TForm1::focusAngleWindow()
 {
-    if (FormAngle && FormAngle->isVisible())
+    // A key typed into another window (the locator, the settings dialog, the favourites editor,
+    // a message) stays there.
+    const QWidget *active = QApplication::activeWindow();
+    if (FormAngle && FormAngle->isVisible() && (!active || active == this || active == FormAngle))
         FormAngle->takeFocus();
 }

@@ -86,6 +86,8 @@ public:
     // MAN with the azimuth box as it is; reply hears what became of it.
     void trackBoxAzimuth(TrackingEngine::Reply reply = {});
     void EditAzimutChange();
+    // An azimuth typed into the box in AUTO mode, once the operator pressed Enter or paused.
+    void sendTypedAzimuth();
     void Stop_Track();
     void BitBtnAutoClick();
     void BitBtnLPClick();
@@ -206,6 +208,8 @@ public:
     QTimer *TimerBlink;
     QTimer *TimerTrackOK;
     QTimer *TimerDDE;
+    // In AUTO mode, the pause after the last key typed into the azimuth box that sends it.
+    QTimer *typingPause;
     // Named as their classes, hence the qualified type names.
     ::UDPServer *UDPServer;
     ::DdeClientConv *DdeClientConv;
@@ -299,6 +303,8 @@ private:
     bool skipRotatorAtExit = false;
     bool closing = false;
     bool activating = false;
+    // The azimuth box's change in progress was typed by the operator.
+    bool boxTyped = false;
     // A datagram burst from the logger, whose newest azimuth alone is sent.
     bool listenerBurst = false;
 };

@@ -21,10 +21,6 @@ void TForm1::drawNeedle()
 {
     bool ok = false;
     const int azimuth = EditAzimut->text().toInt(&ok);
-    // The azimuth box's change handling reports a text that is not a number; the dial
-    // keeps its needle.
-    if (!ok)
-        return;
     // Drawn on the clean dial, so no trace of the previous needle remains.
     QPixmap canvas = Image2->pixmap();
     QPainter painter(&canvas);
@@ -33,8 +29,11 @@ void TForm1::drawNeedle()
         painter.setPen(QPen(dial::MeasuredNeedle, 2, Qt::SolidLine, Qt::RoundCap));
         painter.drawLine(dial::Centre, dial::needleEnd(int(tracking::roundHalfEven(*measured))));
     }
-    painter.setPen(QPen(QColor(255, 0, 0), 2, Qt::SolidLine, Qt::RoundCap));
-    painter.drawLine(dial::Centre, dial::needleEnd(azimuth));
+    // An empty box is no azimuth: no needle for it.
+    if (ok) {
+        painter.setPen(QPen(QColor(255, 0, 0), 2, Qt::SolidLine, Qt::RoundCap));
+        painter.drawLine(dial::Centre, dial::needleEnd(azimuth));
+    }
     painter.end();
     Image1->setPixmap(canvas);
 }

@@ -150,6 +150,10 @@ QAction *TForm1::keypadItem(QKeyCombination pressed) const
 
 bool TForm1::eventFilter(QObject *watched, QEvent *event)
 {
+    // Whichever way the box takes the keyboard (a click on the display, Tab, the window's
+    // activation), what the operator types replaces the azimuth shown.
+    if (watched == EditAzimut && event->type() == QEvent::FocusIn)
+        EditAzimut->selectAll();
     const bool override = event->type() == QEvent::ShortcutOverride;
     if (override || event->type() == QEvent::KeyPress) {
         const QKeyCombination pressed = static_cast<QKeyEvent *>(event)->keyCombination();

@@ -97,7 +97,8 @@ void TForm1::createSmallWindows()
     FormInfo = new TFormInfo(this);
     FormFav = new TFormFav(this, [this] { return language() == languages::Language::French; });
     FormAngle = new TFormAngle(this, {[this](int azimuth) { UpDownAzi->setPosition(azimuth); },
-                                      [this] { return autoOn(); }, [this] { ButtonTrackClick(); }});
+                                      [this] { return autoOn(); }, [this] { ButtonTrackClick(); },
+                                      [this] { return EditAzimut->text(); }});
     FormLocator = new TFormLocator(this, {[] { return settings().MYLOCATOR; }, [this](int azimuth) { turnTo(azimuth); },
                                           [this] { return language() == languages::Language::French; }});
 

@@ -1,12 +1,13 @@
 // The tracking engine's handlers of the main window.
 #include "ui/tform1.h"
 
-#include <QApplication>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
+
+#include <utility>
 
 #include "app/settings.h"
 #include "platform/error.h"
@@ -42,7 +43,11 @@ int integerValue(const QString &text)
 
 void TForm1::ButtonTrackClick()
 {
+    // A typed azimuth still waiting for its pause goes out now.
+    typingPause->stop();
     trackBoxAzimuth();
+    // The next azimuth typed replaces this one.
+    EditAzimut->selectAll();
 }
 
 void TForm1::trackBoxAzimuth(TrackingEngine::Reply reply)
@@ -96,14 +101,20 @@ void TForm1::showTrackResult(const TrackResult &result)
         break;
     }
     // A window the operator opened while the command went out keeps the keyboard.
-    const QWidget *active = QApplication::activeWindow();
-    if (!active || active == this || active == FormAngle)
-        focusAngleWindow();
+    focusAngleWindow();
 }
 
 void TForm1::EditAzimutChange()
 {
     Settings &s = settings();
+    const bool typed = std::exchange(boxTyped, false);
+    // An emptied box is no azimuth: nothing to show, nothing to send.
+    if (EditAzimut->text().isEmpty()) {
+        typingPause->stop();
+        LCDAzi->setValue(QString());
+        drawNeedle();
+        return;
+    }
     const int azimuth = integerValue(EditAzimut->text());
     if (azimuth > 359)
         UpDownAzi->setPosition(0);
@@ -114,24 +125,40 @@ void TForm1::EditAzimutChange()
     // What the operator types next must not be overwritten by this azimuth's echo, so the
     // angle window hears of it first. Then the command goes out; the display and the dial follow.
     echoToAngleWindow();
-    focusAngleWindow();
-    if (autoOn() || s.TestRequest) {
-        if (s.TestRequest) {
-            s.TestRequest = false;
-            LCDAzi->setValue(EditAzimut->text());
-            UpDownAzi->setPosition(integerValue(LCDAzi->Value()));
-            cadran();
+    if (typed && !s.TestRequest) {
+        // Typing 120 must not send 1 and 12 on the way: in AUTO mode the azimuth goes out once
+        // the operator presses Enter or pauses. The keyboard stays where the operator types.
+        if (autoOn())
+            typingPause->start();
+    } else {
+        typingPause->stop();
+        focusAngleWindow();
+        if (autoOn() || s.TestRequest) {
+            if (s.TestRequest) {
+                s.TestRequest = false;
+                LCDAzi->setValue(EditAzimut->text());
+                UpDownAzi->setPosition(integerValue(LCDAzi->Value()));
+                cadran();
+            }
+            if (s.Activated)
+                ButtonTrackClick();
         }
-        if (s.Activated)
-            ButtonTrackClick();
+        EditAzimut->selectAll();
     }
     LCDAzi->setValue(EditAzimut->text());
     drawNeedle();
 }
 
+void TForm1::sendTypedAzimuth()
+{
+    if (autoOn() && settings().Activated)
+        ButtonTrackClick();
+}
+
 void TForm1::Stop_Track()
 {
     engine->stop();
+    typingPause->stop();
     rotctldMoving.reset();
     TimerBlink->stop();
     TimerTrackOK->stop();
