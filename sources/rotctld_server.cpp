@@ -85,6 +85,7 @@ private:
         settle();
     }
 
+    // A client with too many answers unsent is read no further until they drain.
     bool mayGoOn()
     {
         if (unsent.size() > MaxUnreadOutput)
