@@ -185,7 +185,8 @@ Status dumpCaps(const Rotator &, const Arguments &, Values &values)
                             "Can Stop:\t\tY\nCan Park:\t\tY\nCan Reset:\t\tY\nCan Move:\t\tY\n"
                             "Can get Info:\t\tY\nCan get Status:\t\tY\n"
                             "Can set Func:\tN\nCan get Func:\tN\nCan set Level:\tN\nCan get Level:\tN\n"
-                            "Can set Param:\tN\nCan get Param:\tN";
+                            "Can set Param:\tN\nCan get Param:\tN\n"
+                            "\nOverall backend warnings: 0";
     values << Value{caps, caps};
     return Status::Ok;
 }
@@ -230,7 +231,7 @@ Status dmmmToDecimal(const Rotator &, const Arguments &arguments, Values &values
     if (!degrees || !minutes || !southWest)
         return Status::InvalidArgument;
     // Hamlib's rotctld hands the S/W flag over as seconds; here it is the flag it is named.
-    values << labelled("Dec Degrees", fixed(locator::fromDmm(*degrees, *minutes, 0, *southWest)));
+    values << labelled("Dec Deg", fixed(locator::fromDmm(*degrees, *minutes, 0, *southWest)));
     return Status::Ok;
 }
 
@@ -295,8 +296,8 @@ Status longPathDistance(const Rotator &, const Arguments &arguments, Values &val
 } // namespace
 
 // A command, its argument count (RestOfLine: one argument, the rest of the line), whether a
-// success answers values only (Hamlib's get commands) rather than a status, and either its handler
-// or its action (neither for quit).
+// success answers its values only (Hamlib's get commands) rather than its values, if any, then a
+// status, and either its handler or its action (neither for quit).
 struct CommandRow {
     static constexpr int RestOfLine = -1;
 
@@ -339,7 +340,8 @@ constexpr CommandRow Commands[] = {
     {'_', "get_info", 0, true, getInfo},
     {'s', "get_status", 0, true, getStatus},
     {'w', "send_cmd", CommandRow::RestOfLine, false, notAvailable},
-    {'1', "dump_caps", 0, true, dumpCaps},
+    // Ends with its status in every form, as Hamlib's.
+    {'1', "dump_caps", 0, false, dumpCaps},
     {0, "dump_state", 0, true, dumpState},
     // A pause would hold every client of this single-threaded server.
     {0, "pause", 1, false, notAvailable},
@@ -376,11 +378,6 @@ const CommandRow *byLongName(QByteArrayView name)
             return &row;
     }
     return nullptr;
-}
-
-QByteArray status(Status code)
-{
-    return "RPRT " + QByteArray::number(int(code)) + '\n';
 }
 
 // Reads a line as Hamlib's rotctld reads its stream, one character at a time.
@@ -450,6 +447,11 @@ private:
 
 } // namespace
 
+QByteArray report(Status code)
+{
+    return "RPRT " + QByteArray::number(int(code)) + '\n';
+}
+
 bool isQuit(const Request &request)
 {
     return request.row && !request.row->handler && !request.row->action;
@@ -483,20 +485,21 @@ QByteArray layout(const Request &request, Status result, const Values &values)
 {
     const CommandRow &row = *request.row;
     if (!request.separator) {
-        if (result != Status::Ok || !row.answersValues)
-            return status(result);
+        if (result != Status::Ok)
+            return report(result);
         QByteArray reply;
         for (const Value &value : values)
             reply += value.plain + '\n';
-        return reply;
+        return row.answersValues ? reply : reply + report(result);
     }
     QByteArray reply = row.longName + QByteArrayLiteral(":");
     if (!request.arguments.isEmpty())
         reply += ' ' + request.arguments.join(' ');
     reply += request.separator;
+    // A text of several lines (the capabilities) ends its last line, as Hamlib prints it.
     for (const Value &value : values)
-        reply += value.extended + request.separator;
-    return reply + status(result);
+        reply += value.extended + (value.extended.contains('\n') ? '\n' : request.separator);
+    return reply + report(result);
 }
 
 } // namespace
@@ -504,7 +507,7 @@ QByteArray layout(const Request &request, Status result, const Values &values)
 void answer(const Request &request, const Rotator &rotator, std::function<void(const QByteArray &)> reply)
 {
     if (!request.row)
-        return reply(status(Status::NotImplemented));
+        return reply(report(Status::NotImplemented));
     if (isQuit(request))
         return reply({});
     if (!request.complete)

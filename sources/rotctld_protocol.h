@@ -16,7 +16,8 @@ enum class Direction { Up = 2, Down = 4, Left = 8, Right = 16 };
 // What get_status reports.
 enum class Motion { Idle, Turning, TurningLeft, TurningRight };
 
-// Called once, possibly later, with the final outcome of a command the rotator carries out.
+// Called, possibly later, with the final outcome of a command the rotator carries out; only the
+// first call counts.
 using Done = std::function<void(Status)>;
 
 // What a network client may drive. setAzimuth gets a whole degree 0..359; move turns toward the
@@ -47,6 +48,9 @@ struct Request {
 // the line.
 QList<Request> parseLine(QByteArrayView line);
 bool isQuit(const Request &request);
+
+// The status line that ends an answer: "RPRT 0" and Hamlib's error codes.
+QByteArray report(Status code);
 
 // The azimuth text of a client, point or comma decimal, -180..360, negative ones counted from
 // north backwards, rounded half to even, 360 folded to 0; -1 when the text is not one.

@@ -5,9 +5,10 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <optional>
+#include <utility>
 
 #include <QPointer>
+#include <QScopedValueRollback>
 #include <QSocketNotifier>
 
 #include <netinet/in.h>
@@ -18,21 +19,23 @@
 // One client, on a bare socket so that a client that has finished sending still gets every answer
 // before the connection closes. Its commands are carried out one at a time, in order: while one
 // awaits its outcome, the client's further bytes wait in the socket and other clients are served.
-// An answer that comes late finds its connection through a QPointer, so a connection dropped
-// meanwhile (or its server) is simply not answered.
+// A client is served in steps (a read, a line, a command), a bounded number per turn of the event
+// loop, so that however much one client sends at once, the others and the rest of the program
+// get their turn. An answer that comes late finds its connection through a QPointer, so a
+// connection dropped meanwhile (or its server) is simply not answered.
 class RotctldServer::Connection : public QObject
 {
 public:
     Connection(int descriptor, const QHostAddress &peer, const rotctld::Rotator &rotator, QObject *parent)
         : QObject(parent), descriptor(descriptor), peer(peer), rotator(rotator)
     {
-        // Each answer leaves as it is made: Nagle's algorithm would hold the second answer of a
-        // batch until the client's delayed acknowledgement, tens of milliseconds later.
+        // Each turn's answers leave at its end: Nagle's algorithm would hold the next ones until
+        // the client's delayed acknowledgement, tens of milliseconds later.
         const int noDelay = 1;
         ::setsockopt(descriptor, IPPROTO_TCP, TCP_NODELAY, &noDelay, sizeof noDelay);
         writable.setEnabled(false);
         connect(&readable, &QSocketNotifier::activated, this, &Connection::work);
-        connect(&writable, &QSocketNotifier::activated, this, &Connection::sendMore);
+        connect(&writable, &QSocketNotifier::activated, this, &Connection::work);
     }
 
     ~Connection() override { closeSocket(); }
@@ -40,7 +43,9 @@ public:
     bool isOpen() const { return descriptor >= 0; }
     bool isBusy() const { return awaiting; }
     const QHostAddress &address() const { return peer; }
-    std::chrono::steady_clock::time_point lastReceived() const { return received; }
+    // Whether the client has ever sent a whole line, and when it last did (else when it came).
+    bool hasSpoken() const { return spoken; }
+    std::chrono::steady_clock::time_point lastLine() const { return lastLineTime; }
 
     // Closes the socket at once; an answer still awaited is then dropped when it comes.
     void drop()
@@ -52,6 +57,9 @@ public:
     }
 
 private:
+    // Steps one client may take in a turn of the event loop.
+    static constexpr int StepsPerTurn = 64;
+
     void closeSocket()
     {
         if (!isOpen())
@@ -62,39 +70,60 @@ private:
         descriptor = -1;
     }
 
-    // Carries out the client's commands until one awaits its outcome, the client has too many
-    // answers to take first (its answers then stay whole and in order), or none is left.
+    // Serves the client for a turn: until a command awaits its outcome, the client has too many
+    // answers to take first (its answers then stay whole and in order), nothing is left for now,
+    // or its steps for this turn are taken.
     void work()
     {
-        while (isOpen() && !closing && !awaiting && unsent.size() <= MaxUnreadOutput) {
-            if (commands.isEmpty()) {
-                const std::optional<QByteArray> text = nextLine();
-                if (!text)
-                    break;
-                commands = rotctld::parseLine(*text);
-                continue;
-            }
-            const rotctld::Request request = commands.takeFirst();
-            if (rotctld::isQuit(request)) {
-                commands.clear();
-                closing = true;
+        for (int steps = 0; mayGoOn() && step();) {
+            if (++steps == StepsPerTurn) {
+                resumeLater();
                 break;
             }
-            awaiting = true;
-            const quint64 ticket = ++command;
-            carryingOut = true;
-            rotctld::answer(request, rotator, [self = QPointer<Connection>(this), ticket](const QByteArray &reply) {
-                if (self)
-                    self->answered(ticket, reply);
-            });
-            carryingOut = false;
         }
+        flush();
         settle();
     }
 
-    // Sends the answer as soon as it is known. One that comes later resumes the client's commands
-    // from the event loop, never inside whoever gives the outcome: that may be the rotator carrying
-    // out another client's command, which a newer azimuth overtakes.
+    // A client with too many answers unsent is read no further until they drain.
+    bool mayGoOn()
+    {
+        if (unsent.size() > MaxUnreadOutput)
+            flush();
+        return isOpen() && !awaiting && unsent.size() <= MaxUnreadOutput;
+    }
+
+    // One command, one line or one read; false when nothing can be done until the client sends more.
+    bool step()
+    {
+        if (!commands.isEmpty()) {
+            carryOut(commands.takeFirst());
+            return true;
+        }
+        return takeLine() || (!inputEnded && receive());
+    }
+
+    void carryOut(const rotctld::Request &request)
+    {
+        if (rotctld::isQuit(request)) {
+            commands.clear();
+            pending.clear();
+            discarding = false;
+            inputEnded = true;
+            return;
+        }
+        awaiting = true;
+        const quint64 ticket = ++command;
+        const QScopedValueRollback inside(carryingOut, true);
+        rotctld::answer(request, rotator, [self = QPointer<Connection>(this), ticket](const QByteArray &reply) {
+            if (self)
+                self->answered(ticket, reply);
+        });
+    }
+
+    // Takes the answer as soon as it is known. One that comes later is sent at once and resumes
+    // the client's commands from the event loop, never inside whoever gives the outcome: that may
+    // be the rotator carrying out another client's command, which a newer azimuth overtakes.
     void answered(quint64 ticket, const QByteArray &reply)
     {
         // Only the command awaited, and only once.
@@ -104,49 +133,68 @@ private:
         if (!isOpen())
             return;
         send(reply);
-        if (!carryingOut)
-            QMetaObject::invokeMethod(this, &Connection::work, Qt::QueuedConnection);
+        if (!carryingOut) {
+            flush();
+            resumeLater();
+        }
     }
 
-    // The next line without its end: LF, CR or CR LF end a line, as Hamlib reads them (the empty
-    // line between CR and LF is blank). Nothing while the line is incomplete; a line longer than
-    // the limit ends the connection. Lines that arrived before the client left are still carried
-    // out.
-    std::optional<QByteArray> nextLine()
+    void resumeLater()
     {
-        for (;;) {
-            const auto end = std::find_if(pending.cbegin(), pending.cend(), [](char c) { return c == '\n' || c == '\r'; });
-            if (end != pending.cend()) {
-                const qsizetype length = end - pending.cbegin();
-                const QByteArray line = pending.left(length);
-                pending.remove(0, length + 1);
-                return line;
-            }
-            if (pending.size() > MaxLineLength) {
-                closeSocket();
-                return std::nullopt;
-            }
-            char more[MaxLineLength + 1];
-            const ssize_t size = ::recv(descriptor, more, sizeof more - size_t(pending.size()), MSG_DONTWAIT);
-            if (size < 0 && errno == EINTR)
-                continue;
-            if (size < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
-                return std::nullopt;
-            if (size <= 0) {
-                // The client has sent all it will, or is gone.
-                closing = true;
-                return std::nullopt;
-            }
-            pending.append(more, size);
-            received = std::chrono::steady_clock::now();
+        if (std::exchange(resumeQueued, true))
+            return;
+        QMetaObject::invokeMethod(this, [this] {
+            resumeQueued = false;
+            work();
+        }, Qt::QueuedConnection);
+    }
+
+    // Turns the next whole line received into commands: LF, CR or CR LF end a line, as Hamlib
+    // reads them (the empty line between CR and LF is blank). A line longer than the limit is
+    // answered as an invalid argument at once and the rest of it, up to its end, thrown away. A
+    // last line without its end is carried out once the client has finished sending, as Hamlib's
+    // rotctld does. False when no line is whole yet.
+    bool takeLine()
+    {
+        const auto end = std::find_if(pending.cbegin(), pending.cend(), [](char c) { return c == '\n' || c == '\r'; });
+        const bool whole = end != pending.cend();
+        if (!whole && pending.size() > MaxLineLength) {
+            if (!std::exchange(discarding, true))
+                send(rotctld::report(rotctld::Status::InvalidArgument));
+            pending.clear();
+            return true;
         }
+        if (!whole && (!inputEnded || pending.isEmpty()))
+            return false;
+        const qsizetype length = end - pending.cbegin();
+        const QByteArray line = pending.left(length);
+        pending.remove(0, length + 1);
+        if (std::exchange(discarding, false))
+            return true;
+        spoken = true;
+        lastLineTime = std::chrono::steady_clock::now();
+        commands = rotctld::parseLine(line);
+        return true;
+    }
+
+    // As much of the client's bytes as may make a line; false when none are there.
+    bool receive()
+    {
+        char more[MaxLineLength + 1];
+        const ssize_t size = ::recv(descriptor, more, sizeof more - size_t(pending.size()), MSG_DONTWAIT);
+        if (size > 0)
+            pending.append(more, size);
+        else if (size == 0 || (errno != EINTR && errno != EAGAIN && errno != EWOULDBLOCK))
+            inputEnded = true; // the client has sent all it will, or is gone
+        else
+            return errno == EINTR;
+        return true;
     }
 
     void send(const QByteArray &reply)
     {
         if (!sendFailed)
             unsent += reply;
-        flush();
     }
 
     // As much as the socket takes now; the write notifier brings the rest.
@@ -170,20 +218,16 @@ private:
             writable.setEnabled(!unsent.isEmpty());
     }
 
-    void sendMore()
-    {
-        flush();
-        work();
-    }
-
     // Closes the connection when the client will send no more and has every answer, otherwise
-    // reads on unless a command awaits its outcome or the client has too many answers to take first.
+    // reads on unless a command awaits its outcome, the client has too many answers to take
+    // first, or its turn is still to come.
     void settle()
     {
-        if (!isOpen() || (closing && !awaiting && unsent.isEmpty()))
+        const bool finished = inputEnded && commands.isEmpty() && pending.isEmpty() && !awaiting && unsent.isEmpty();
+        if (!isOpen() || finished)
             drop();
         else
-            readable.setEnabled(!closing && !awaiting && unsent.size() <= MaxUnreadOutput);
+            readable.setEnabled(!inputEnded && !awaiting && !resumeQueued && unsent.size() <= MaxUnreadOutput);
     }
 
     int descriptor;
@@ -191,14 +235,17 @@ private:
     QSocketNotifier writable{descriptor, QSocketNotifier::Write};
     const QHostAddress peer;
     const rotctld::Rotator &rotator;
-    std::chrono::steady_clock::time_point received = std::chrono::steady_clock::now();
-    QByteArray pending;
+    bool spoken = false;
+    std::chrono::steady_clock::time_point lastLineTime = std::chrono::steady_clock::now();
+    QByteArray pending;               // received, not yet a whole line
+    bool discarding = false;          // the rest of an over-long line is thrown away
     QList<rotctld::Request> commands; // the rest of the line being carried out
     QByteArray unsent;
     quint64 command = 0;              // the number of the latest command carried out
     bool awaiting = false;            // its answer is still to come
     bool carryingOut = false;         // inside the rotator's call
-    bool closing = false;
+    bool resumeQueued = false;        // the client's next turn is due
+    bool inputEnded = false;          // the client sends no more, or has quit
     bool sendFailed = false;
     bool dropped = false;
 };
@@ -265,8 +312,10 @@ bool RotctldServer::makeRoom(const QHostAddress &peer)
     crowd.removeIf([](const Connection *connection) { return connection->isBusy(); });
     if (crowd.isEmpty())
         return false;
+    // A connection that has never sent a whole line goes first, then the one silent longest: a
+    // client that talks keeps its connection however many others are opened and left.
     const auto idlest = std::min_element(crowd.cbegin(), crowd.cend(), [](const Connection *a, const Connection *b) {
-        return a->lastReceived() < b->lastReceived();
+        return std::pair(a->hasSpoken(), a->lastLine()) < std::pair(b->hasSpoken(), b->lastLine());
     });
     (*idlest)->drop();
     return true;

@@ -15,13 +15,15 @@ class RotctldServer : public QObject
     Q_OBJECT
 
 public:
-    // A longer line closes its connection: no client of this protocol needs one.
+    // A longer line is answered RPRT -1 and the rest of it thrown away: no client of this
+    // protocol needs one.
     static constexpr qsizetype MaxLineLength = 1024;
     // While more of its answers than this wait to be sent, a client's lines are not read.
     static constexpr qint64 MaxUnreadOutput = 64 * 1024;
-    // A newcomer beyond either limit closes the connection that has received nothing for the
-    // longest time (of the newcomer's address when that address is at its limit), so a new
-    // client always gets in, whatever connections another has left open.
+    // A newcomer beyond either limit closes another connection (of the newcomer's address when
+    // that address is at its limit): one that has never sent a whole line, else the one whose
+    // last line is oldest. So a new client always gets in, whatever connections another has left
+    // open, and a client that talks keeps its connection.
     static constexpr int MaxConnections = 128;
     static constexpr int MaxConnectionsPerAddress = 32;
 

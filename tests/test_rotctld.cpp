@@ -4,6 +4,7 @@
 #include "platform/error.h"
 #include "support/free_ports.h"
 
+#include <functional>
 #include <memory>
 
 #include <QPointer>
@@ -37,6 +38,11 @@ struct FakeWindow {
     QList<rotctld::Done> awaited;
     // The most azimuths awaiting their outcome at once.
     int deepest = 0;
+    // The positions read so far, and how many had been read at the latest stop.
+    int positionsRead = 0;
+    int positionsAtStop = -1;
+    // Runs at the first position read.
+    std::function<void()> firstRead;
 
     rotctld::Rotator rotator()
     {
@@ -49,9 +55,14 @@ struct FakeWindow {
                 awaited.append(std::move(done));
                 deepest = std::max(deepest, int(awaited.size()));
             },
-            [this] { return azimuth; },
+            [this] {
+                if (++positionsRead == 1 && firstRead)
+                    firstRead();
+                return azimuth;
+            },
             [this](rotctld::Done done) {
                 ++stops;
+                positionsAtStop = positionsRead;
                 motion = rotctld::Motion::Idle;
                 done(rotctld::Status::Ok);
             },
@@ -127,8 +138,9 @@ struct Client {
 };
 
 // How a row's answer is checked against Hamlib's rotctld -m 1 (dummy): not at all (this program's
-// own meaning), its layout (numbers aside, the RPRT codes included), or to the digit.
-enum class Hamlib { Own, Layout, Digits };
+// own meaning), its layout (numbers aside, the RPRT codes included), its first line and its end
+// from the last blank line on (a text of the rotator's own between them), or to the digit.
+enum class Hamlib { Own, Layout, Ends, Digits };
 
 // Hamlib's rotctld with its dummy rotator, the reference the answers are checked against.
 class HamlibDummy
@@ -231,7 +243,9 @@ private slots:
     void hamlibClient();
     void gpredictLikeClient();
     void clientsAreIndependent();
-    void overLongLineClosesOnlyItsConnection();
+    void batchHoldsNoOtherClient();
+    void overLongLine_data();
+    void overLongLine();
     void garbageAndHalfLines();
     void hundredConnections();
     void crowdedHost_data();
@@ -350,6 +364,10 @@ void TestRotctld::answers_data()
     row("extended dump state", ";\\dump_state", "dump_state:;rotctld Protocol Ver: 1;Rotor Model: 1;"
         "Minimum Azimuth: -180.000000;Maximum Azimuth: 360.000000;Minimum Elevation: 0.000000;"
         "Maximum Elevation: 90.000000;South Zero: 0;rot_type=AzEl;done;RPRT 0\n", none, 0, Hamlib::Layout);
+    // A reader waits for the status that ends the capabilities.
+    row("capabilities", "1", "", none, 0, Hamlib::Ends);
+    row("extended capabilities", "+\\dump_caps", "", none, 0, Hamlib::Ends);
+    row("capabilities, semicolons", ";1", "", none, 0, Hamlib::Ends);
     row("unknown", "Z", "RPRT -4\n", none, 0, Hamlib::Own);
     row("long names are case-sensitive", "\\STOP", "RPRT -4\n", none, 0, Hamlib::Own);
     row("binary", "\x01\xff\x7f", "RPRT -4\n", none, 0, Hamlib::Own);
@@ -364,6 +382,7 @@ void TestRotctld::answers_data()
     row("degrees, minutes, seconds", "D 10 30 0 1", "-10.500000\n", none, 0, Hamlib::Digits);
     row("decimal to degrees, minutes, seconds", "+d -10.51", "", none, 0, Hamlib::Digits);
     row("degrees and decimal minutes", "E 10 30.5 0", "10.508333\n", none, 0, Hamlib::Digits);
+    row("extended degrees and decimal minutes", "+E 10 30.5 0", "", none, 0, Hamlib::Digits);
     row("decimal to decimal minutes", ";e 10.51", "", none, 0, Hamlib::Digits);
     row("distance and bearing", "B 0 51 10 52", "700.529278\n77.000000\n", none, 0, Hamlib::Digits);
     row("across the date line", "+B -179.5 10 179.5 -10", "", none, 0, Hamlib::Digits);
@@ -387,8 +406,8 @@ void TestRotctld::answers()
     window.azimuth = 77;
     window.motion = rotctld::Motion::TurningLeft;
     const QByteArray ours = answerLine(line, window.rotator());
-    // Rows checked to the digit need no value of their own: Hamlib's is the reference.
-    if (!reply.isEmpty() || against != Hamlib::Digits)
+    // Rows checked to the digit or by their ends need no value of their own: Hamlib's is the reference.
+    if (!reply.isEmpty() || against == Hamlib::Own || against == Hamlib::Layout)
         QCOMPARE(ours, reply);
     QCOMPARE(window.requested, requested);
     QCOMPARE(window.stops, stops);
@@ -399,6 +418,11 @@ void TestRotctld::answers()
     const QByteArray theirs = reference->ask(line);
     if (against == Hamlib::Digits) {
         QCOMPARE(ours, theirs);
+    } else if (against == Hamlib::Ends) {
+        const auto ends = [](const QByteArray &text) {
+            return text.left(text.indexOf('\t')) + " ... " + text.mid(text.lastIndexOf("\n\n"));
+        };
+        QCOMPARE(ends(ours), ends(theirs));
     } else {
         // Numbers aside: the dummy's position and ranges are its own.
         static const QRegularExpression numbers(QStringLiteral("(?<!RPRT )-?\\d+(\\.\\d+)?"));
@@ -481,25 +505,53 @@ void TestRotctld::clientsAreIndependent()
     QCOMPARE(second.exchange("p\n", 2), QByteArray("10.00\n0.00\n"));
 }
 
-void TestRotctld::overLongLineClosesOnlyItsConnection()
+void TestRotctld::batchHoldsNoOtherClient()
 {
     FakeWindow window;
     RotctldServer server(window.rotator());
     server.listen(0, false);
-    Client good(server.port()), longButFine(server.port()), endless(server.port()), overLong(server.port());
-    QVERIFY(good.connected() && longButFine.connected() && endless.connected() && overLong.connected());
+    RawClient batch(server.port()), other(server.port());
+    QTRY_COMPARE(server.connectionCount(), 2);
 
-    QCOMPARE(longButFine.exchange("P 10" + QByteArray(900, ' ') + "0\n", 1), QByteArray("RPRT 0\n"));
-    overLong.socket.write("P 20" + QByteArray(2000, ' ') + "0\n");
-    QVERIFY(overLong.closedByServer());
-    // A line that never ends is closed as well, without waiting for its end.
-    for (int i = 0; i < 100 && endless.socket.state() == QAbstractSocket::ConnectedState; ++i) {
-        endless.socket.write(QByteArray(4096, 'x'));
-        QTest::qWait(1);
-    }
-    QVERIFY(endless.closedByServer());
-    QCOMPARE(good.exchange("p\n", 2), QByteArray("10.00\n0.00\n"));
-    QCOMPARE(window.requested, QList<int>{10});
+    // The whole batch waits at the server before the first of it is read. While the first line is
+    // being answered, the other client asks: it must not wait for the rest of the batch.
+    const int lines = 4096;
+    QCOMPARE(::send(batch.descriptor, QByteArray("p\n").repeated(lines).constData(), 2 * lines, 0), 2 * lines);
+    window.firstRead = [&] { QCOMPARE(::send(other.descriptor, "S\n", 2, 0), 2); };
+    QTRY_VERIFY(other.take() || other.received == "RPRT 0\n");
+    QCOMPARE(other.received, QByteArray("RPRT 0\n"));
+    QVERIFY2(window.positionsAtStop < lines, qPrintable(QString::number(window.positionsAtStop)));
+    QVERIFY(QTest::qWaitFor([&] { return batch.take() || batch.received.size() >= 10 * lines; }, 10000));
+    QCOMPARE(batch.received, QByteArray("0.00\n0.00\n").repeated(lines));
+}
+
+void TestRotctld::overLongLine_data()
+{
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<QByteArray>("answer");
+    const auto padded = [](qsizetype length) { return "P 10" + QByteArray(length - 5, ' ') + "0"; };
+    QTest::newRow("at the limit") << padded(RotctldServer::MaxLineLength) << QByteArray("RPRT 0\n");
+    QTest::newRow("one beyond") << padded(RotctldServer::MaxLineLength + 1) << QByteArray("RPRT -1\n");
+    // Refused whole: no command of it is carried out.
+    QTest::newRow("commands before the limit") << "p p p" + QByteArray(1500, ' ') << QByteArray("RPRT -1\n");
+    QTest::newRow("far beyond") << QByteArray(200000, 'x') << QByteArray("RPRT -1\n");
+}
+
+void TestRotctld::overLongLine()
+{
+    QFETCH(QByteArray, line);
+    QFETCH(QByteArray, answer);
+    FakeWindow window;
+    window.azimuth = 5;
+    RotctldServer server(window.rotator());
+    server.listen(0, false);
+    Client client(server.port());
+    QVERIFY(client.connected());
+
+    // Answered once, and the connection goes on with the next line.
+    const QByteArray answers = client.exchange(line + "\r\np\n", 3);
+    QCOMPARE(answers, answer + QByteArray::number(window.azimuth) + ".00\n0.00\n");
+    QCOMPARE(window.requested.size(), answer == "RPRT 0\n" ? 1 : 0);
 }
 
 void TestRotctld::garbageAndHalfLines()
@@ -548,9 +600,8 @@ void TestRotctld::hundredConnections()
     for (int i = 0; i < RotctldServer::MaxConnections - 100 + 5; ++i) {
         more.push_back(std::make_unique<Client>(server.port(), QHostAddress::LocalHost, loopbackHost(4 + i % 2)));
         QVERIFY(more.back()->connected());
+        QCOMPARE(more.back()->exchange("S\n", 1), QByteArray("RPRT 0\n"));
     }
-    for (const auto &client : more)
-        QCOMPARE(client->exchange("S\n", 1), QByteArray("RPRT 0\n"));
     for (int i = 0; i < 5; ++i)
         QVERIFY(clients[i]->closedByServer());
     QCOMPARE(server.connectionCount(), RotctldServer::MaxConnections);
@@ -559,21 +610,25 @@ void TestRotctld::hundredConnections()
 
 void TestRotctld::crowdedHost_data()
 {
-    // Source host of each connection in order of arrival; the connections that then send a line,
-    // in order; the one whose command is being carried out meanwhile (-1: none); the connection
-    // closed when a new client of host 0 comes.
+    // Source host of each connection in order of arrival; the connections that send a line as
+    // soon as they are in; the one whose command is being carried out meanwhile (-1: none); the
+    // connection closed when a new client of host 0 comes.
     QTest::addColumn<QList<int>>("hosts");
     QTest::addColumn<QList<int>>("speaking");
     QTest::addColumn<int>("busy");
     QTest::addColumn<int>("evicted");
 
     const QList<int> full(RotctldServer::MaxConnectionsPerAddress, 0);
-    QList<int> allButFirst;
-    for (int i = 1; i < full.size(); ++i)
-        allButFirst.append(i);
-    QTest::newRow("the one silent longest") << full << QList<int>{0} << -1 << 1;
+    QList<int> all;
+    for (int i = 0; i < full.size(); ++i)
+        all.append(i);
+    // A client that talks, then connections left open one after the other (a leak).
+    QTest::newRow("a talker outlives a leak") << full << QList<int>{0} << -1 << 1;
     QTest::newRow("of the crowded host only") << QList<int>{1} + full << QList<int>{1} << -1 << 2;
-    QTest::newRow("never one whose command runs") << full << allButFirst << 0 << 1;
+    QTest::newRow("one that never sent a line, however new") << full << all.first(all.size() - 1) << -1
+                                                             << int(all.size()) - 1;
+    QTest::newRow("else the one silent longest") << full << all << -1 << 0;
+    QTest::newRow("never one whose command runs") << full << all.mid(1) << 0 << 1;
 }
 
 void TestRotctld::crowdedHost()
@@ -586,17 +641,17 @@ void TestRotctld::crowdedHost()
     FakeWindow window;
     RotctldServer server(window.rotator());
     server.listen(0, false);
+    const auto position = [&] { return QByteArray::number(window.azimuth) + ".00\n0.00\n"; };
     std::vector<std::unique_ptr<Client>> clients;
     for (const int host : hosts) {
         clients.push_back(std::make_unique<Client>(server.port(), QHostAddress::LocalHost, loopbackHost(host)));
         QVERIFY(clients.back()->connected());
         QVERIFY(QTest::qWaitFor([&] { return server.connectionCount() == int(clients.size()); }, 5000));
+        if (speaking.contains(int(clients.size()) - 1))
+            QCOMPARE(clients.back()->exchange("p\n", 2), position());
     }
-    const auto position = [&] { return QByteArray::number(window.azimuth) + ".00\n0.00\n"; };
     std::unique_ptr<Client> newcomer;
     const auto crowd = [&] {
-        for (const int i : speaking)
-            QCOMPARE(clients[i]->exchange("p\n", 2), position());
         newcomer = std::make_unique<Client>(server.port());
         QVERIFY(newcomer->connected());
         QCOMPARE(newcomer->exchange("p\n", 2), position());
@@ -651,6 +706,9 @@ void TestRotctld::answeredInFull_data()
     // printf 'P 55 0\n' | nc -N: the client shuts its sending side after its line.
     QTest::newRow("half-closed") << QByteArray("P 55 0\n") << true << QByteArray("RPRT 0\n");
     QTest::newRow("half-closed batch") << line.repeated(2000) << true << answer.repeated(2000);
+    // printf 'p\nP 55 0' | nc -N: the last line has no end, as Hamlib's rotctld takes it.
+    QTest::newRow("half-closed, last line without its end") << QByteArray("p\nP 55 0") << true
+                                                            << QByteArray("0.00\n0.00\nRPRT 0\n");
 }
 
 void TestRotctld::answeredInFull()

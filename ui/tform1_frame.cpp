@@ -81,8 +81,8 @@ void TForm1::park(TrackingEngine::Reply reply)
         return;
     const QScopedValueRollback parking(parkingAtExit, true);
     s.EnteredAzimuth = s.AZIMUT_PARKING;
-    UpDownAzi->setPosition(int(tracking::roundHalfEven(s.EnteredAzimuth)));
-    trackBoxAzimuth(std::move(reply));
+    // One command, whether the box's change sends it (AUTO on) or not.
+    turnTo(int(tracking::roundHalfEven(s.EnteredAzimuth)), std::move(reply));
 }
 
 void TForm1::releaseParallelPort()

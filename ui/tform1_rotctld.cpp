@@ -3,7 +3,6 @@
 #include "ui/tform1.h"
 
 #include <QAction>
-#include <memory>
 #include <utility>
 #include <QLineEdit>
 #include <QTimer>
@@ -19,16 +18,8 @@
 
 namespace {
 
-// A client's answer is sent once, whatever path reports it.
-rotctld::Done once(rotctld::Done done)
-{
-    return [done = std::move(done), answered = std::make_shared<bool>(false)](rotctld::Status status) {
-        if (!std::exchange(*answered, true))
-            done(status);
-    };
-}
-
-// Runs a client's command: what it raises is answered as an I/O error first, then shown.
+// Runs a client's command: what it raises is answered as an I/O error first (the server keeps
+// only a command's first outcome), then shown.
 template<typename Command>
 void answering(const rotctld::Done &done, Command &&command)
 {
@@ -48,23 +39,20 @@ void TForm1::createRotctldServer()
         return [this, done](const TrackResult &result) { done(rotctldStatus(result.outcome)); };
     };
     rotctld::Rotator rotator{
-        [this, answer](int azimuth, rotctld::Done done) {
-            done = once(std::move(done));
+        [this, answer](int azimuth, const rotctld::Done &done) {
             answering(done, [&] { turnTo(azimuth, answer(done)); });
         },
         // Where the antenna is read to be, else where it was sent, else what the display shows.
         [this] { return knownAzimuth(); },
         [this](rotctld::Done done) { done(rotctldStop()); },
-        [this, answer](rotctld::Done done) {
+        [this, answer](const rotctld::Done &done) {
             if (!parksAtExit()) {
                 done(rotctld::Status::NotAvailable);
                 return;
             }
-            done = once(std::move(done));
             answering(done, [&] { park(answer(done)); });
         },
-        [this](rotctld::Direction direction, rotctld::Done done) {
-            done = once(std::move(done));
+        [this](rotctld::Direction direction, const rotctld::Done &done) {
             answering(done, [&] { rotctldMove(direction, done); });
         },
         [this] { return rotctldMotion(); }};
