@@ -30,13 +30,10 @@ quint64 TrackingEngine::track(const QString &azimuthText, Reply reply)
     // A rotator can only go to the newest azimuth: the ones overtaken before their command could
     // go out are never sent.
     // One left waiting by a line that came to rest unheard is overtaken all the same.
-    if (waiting && !busy()) {
-        settle(*waiting, {Outcome::Superseded, {}});
-        waiting.reset();
-    }
+    if (waiting && !busy())
+        settleWaiting(Outcome::Superseded);
     if (busy()) {
-        if (waiting)
-            settle(*waiting, {Outcome::Superseded, {}});
+        settleWaiting(Outcome::Superseded);
         waiting = std::move(request);
     } else {
         start(std::move(request));
@@ -71,22 +68,24 @@ void TrackingEngine::resume()
 
 void TrackingEngine::stop()
 {
-    if (waiting) {
-        Request stopped = std::move(*waiting);
-        waiting.reset();
-        settle(stopped, {Outcome::Stopped, {}});
-    }
+    settleWaiting(Outcome::Stopped);
     // The command in progress hears from its driver whether the stop came before it went out.
     drivers.stopAll();
 }
 
 void TrackingEngine::dropWaiting()
 {
-    if (waiting) {
-        Request dropped = std::move(*waiting);
-        waiting.reset();
-        settle(dropped, {Outcome::Dropped, {}});
-    }
+    settleWaiting(Outcome::Dropped);
+}
+
+void TrackingEngine::settleWaiting(Outcome outcome)
+{
+    if (!waiting)
+        return;
+    // Taken off first: a listener told of it may make a new request.
+    Request overtaken = std::move(*waiting);
+    waiting.reset();
+    settle(overtaken, {outcome, {}});
 }
 
 void TrackingEngine::start(Request request)

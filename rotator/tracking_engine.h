@@ -69,6 +69,7 @@ private:
     void finish(const TrackResult &result);
     // Tells a request's listeners its outcome.
     void settle(Request &request, const TrackResult &result);
+    void settleWaiting(Outcome outcome);
     // Starts what waits once the interface is free.
     void resume();
 
