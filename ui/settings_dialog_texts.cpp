@@ -43,6 +43,8 @@ const Text hamlibModel = {"Model", "Modèle"};
 const Text hamlibSearch = {"Type to search: maker, model, number", "Taper pour chercher : marque, modèle, numéro"};
 const Text hamlibDevice = {"Device", "Accès"};
 const Text hamlibDeviceHint = {"/dev/... or host:port", "/dev/... ou hôte:port"};
+const Text hamlibNoModel = {"No model matches", "Aucun modèle ne correspond"};
+const Text hamlibRate = {"%1 bauds: the model takes %2", "%1 bauds : le modèle prend %2"};
 
 } // namespace
 
@@ -71,4 +73,6 @@ void TFormInit::setLanguageTexts(languages::Language language)
     ComboBoxHamlibModel->lineEdit()->setPlaceholderText(hamlibSearch.in(language));
     LabelHamlibDevice->setText(hamlibDevice.in(language));
     EditHamlibDevice->setPlaceholderText(hamlibDeviceHint.in(language));
+    hamlibNoModelText = hamlibNoModel.in(language);
+    hamlibRateText = hamlibRate.in(language);
 }
