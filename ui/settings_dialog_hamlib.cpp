@@ -127,9 +127,13 @@ void TFormInit::hamlibModelClick(int index)
 
 void TFormInit::hamlibModelEntered()
 {
-    const QString typed = ComboBoxHamlibModel->lineEdit()->text().trimmed();
-    if (typed == ComboBoxHamlibModel->currentText().trimmed() && ComboBoxHamlibModel->findText(typed) >= 0)
+    // Enter reaches the field twice (from the field, then from the list it belongs to): a text
+    // is weighed once, until it is typed again.
+    QLineEdit *field = ComboBoxHamlibModel->lineEdit();
+    if (!field->isModified())
         return;
+    field->setModified(false);
+    const QString typed = field->text().trimmed();
     QList<int> matches;
     for (int i = 0; i < ComboBoxHamlibModel->count(); ++i) {
         if (ComboBoxHamlibModel->itemText(i).contains(typed, Qt::CaseInsensitive))
@@ -142,7 +146,7 @@ void TFormInit::hamlibModelEntered()
         platform::ui().beep(platform::Beep::Default);
         LabelHamlibHint->setText(hamlibNoModelText);
         LabelHamlibHint->show();
-        ComboBoxHamlibModel->lineEdit()->selectAll();
+        field->selectAll();
     } else {
         // Several: their list stays to pick from.
         ComboBoxHamlibModel->completer()->setCompletionPrefix(typed);
