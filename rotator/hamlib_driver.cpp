@@ -110,17 +110,23 @@ public:
     // The driver hands over one command at a time and waits for its outcome.
     void move(double azimuth)
     {
-        const std::lock_guard lock(shared->mutex);
-        shared->pendingMove = azimuth;
+        {
+            const std::lock_guard lock(shared->mutex);
+            shared->pendingMove = azimuth;
+        }
+        // Told once the lock is free: the thread woken goes on at once.
         shared->wake.notify_one();
     }
     // A stop cancels the move not yet sent; true when there was one.
     bool stop()
     {
-        const std::lock_guard lock(shared->mutex);
-        const bool cancelled = shared->pendingMove.has_value();
-        shared->pendingMove.reset();
-        shared->pendingStop = true;
+        bool cancelled = false;
+        {
+            const std::lock_guard lock(shared->mutex);
+            cancelled = shared->pendingMove.has_value();
+            shared->pendingMove.reset();
+            shared->pendingStop = true;
+        }
         shared->wake.notify_one();
         return cancelled;
     }
@@ -133,15 +139,19 @@ public:
     // The rotator is open and may be used.
     void admit()
     {
-        const std::lock_guard lock(shared->mutex);
-        shared->admitted = true;
+        {
+            const std::lock_guard lock(shared->mutex);
+            shared->admitted = true;
+        }
         shared->wake.notify_one();
     }
     // Carries out what is held, unless the rotator was never admitted, then closes.
     void finish()
     {
-        const std::lock_guard lock(shared->mutex);
-        shared->finishing = true;
+        {
+            const std::lock_guard lock(shared->mutex);
+            shared->finishing = true;
+        }
         shared->wake.notify_one();
     }
     bool ended() const { return shared->done; }
