@@ -112,12 +112,12 @@ struct Settings {
     int PORT_M2ORION = -1, STOP_M2ORION = NorthStop, STEP_M2ORION = 1, AZOFFSET_M2ORION = 0;
     int PORT_EGIS = -1, STOP_EGIS = NorthStop, STEP_EGIS = 1, AZOFFSET_EGIS = 0;
     // Hamlib: its model number, the COM port of a serial model or the device (or host:port) of
-    // the others, and the read-back period in milliseconds (0: none). No BAUD_HAMLIB text means
-    // the model's own rate.
+    // the others, and the shortest read-back period in milliseconds (0: none). No BAUD_HAMLIB text
+    // means the model's own rate.
     int HAMLIB_MODEL = 1, PORT_HAMLIB = -1, STOP_HAMLIB = NorthStop, STEP_HAMLIB = 1, AZOFFSET_HAMLIB = 0;
     BaudSetting BAUD_HAMLIB = {QString(), -1};
     QString HAMLIB_DEVICE;
-    int HAMLIB_POLL = 1000;
+    int HAMLIB_POLL = 200;
     // KCT.
     int STOP_KCT = NorthStop, AZOFFSET_KCT = 0, STEP_KCT = 1;
     QString MOVENOW = QStringLiteral("c:\\radio\\kct\\");

@@ -1,8 +1,9 @@
 // bench_latency: how long a peer waits for Torvanel, run as a process of its own, to put a command
 // on its rotator's line, beside Hamlib's rotctld doing the same work on a line of its own, both
 // timed the same way from outside; the same through Torvanel's Hamlib interface (a second Torvanel
-// driving a GS-232B through Hamlib); then a logger's flood, the repaints it costs, and what the
-// program costs while it only listens.
+// driving a GS-232B through Hamlib); then a logger's flood, the repaints it costs, what the
+// program costs while it only listens, and how far behind a turning rotator the Hamlib
+// interface's reading is.
 //
 // Usage: bench_latency [--idle-seconds N] [--program PATH]
 //        (30 s by default; the torvanel built beside the benchmark by default)
@@ -18,6 +19,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <condition_variable>
 #include <cstdio>
 #include <cstring>
@@ -176,9 +178,84 @@ public:
         }
         socket.readAll();
     }
+    // The azimuth "p" answers; none when no answer came.
+    std::optional<double> position()
+    {
+        socket.write("p\n");
+        socket.flush();
+        QByteArray answer;
+        while (answer.count('\n') < 2 && (socket.bytesAvailable() > 0 || socket.waitForReadyRead(2000)))
+            answer += socket.readAll();
+        bool ok = false;
+        const double azimuth = answer.left(answer.indexOf('\n')).toDouble(&ok);
+        return ok ? std::optional(azimuth) : std::nullopt;
+    }
 
 private:
     QTcpSocket socket;
+};
+
+// A GS-232B at the far end of a line, turning clockwise at a steady pace from north: it answers
+// each position query "C2" with where it points, on a thread of its own.
+class TurningGs232b
+{
+public:
+    static constexpr double DegreesPerSecond = 10;
+
+    TurningGs232b() : start(Clock::now()), answerer([this] { run(); }) {}
+    ~TurningGs232b()
+    {
+        stop = true;
+        answerer.join();
+    }
+
+    double azimuthAt(Clock::time_point when) const
+    {
+        return std::fmod(DegreesPerSecond * std::chrono::duration<double>(when - start).count(), 360.0);
+    }
+    // The median time between two position queries, in milliseconds.
+    double queryPeriod()
+    {
+        const std::lock_guard lock(mutex);
+        std::vector<double> periods;
+        for (size_t i = 1; i < queries.size(); ++i)
+            periods.push_back(milliseconds(queries[i] - queries[i - 1]));
+        std::sort(periods.begin(), periods.end());
+        return periods.empty() ? 0 : periods[periods.size() / 2];
+    }
+
+    PseudoTerminal line;
+
+private:
+    void run()
+    {
+        pollfd ready{line.master, POLLIN, 0};
+        QByteArray received;
+        while (!stop) {
+            if (::poll(&ready, 1, 100) <= 0)
+                continue;
+            char chunk[256];
+            const ssize_t n = ::read(line.master, chunk, sizeof chunk);
+            if (n <= 0)
+                continue;
+            received.append(chunk, n);
+            for (qsizetype at; (at = received.indexOf("C2\r")) >= 0;) {
+                received.remove(0, at + 3);
+                const auto now = Clock::now();
+                const QByteArray answer = "AZ=" + QByteArray::number(int(azimuthAt(now))).rightJustified(3, '0') + "  EL=000\r\n";
+                [[maybe_unused]] const ssize_t written = ::write(line.master, answer.constData(), size_t(answer.size()));
+                const std::lock_guard lock(mutex);
+                queries.push_back(now);
+            }
+            received = received.right(2);
+        }
+    }
+
+    const Clock::time_point start;
+    std::mutex mutex;
+    std::vector<Clock::time_point> queries;
+    std::atomic<bool> stop = false;
+    std::thread answerer;
 };
 
 void sendDatagram(QUdpSocket &logger, quint16 port, int azimuth)
@@ -534,6 +611,48 @@ int main(int argc, char **argv)
     const double hamlibUsed = cpuSeconds(hamlib.processId()) - hamlibBefore;
     std::printf("\nCPU time over %d s idle, listener and servers open: Torvanel %.2f s (%.2f %%), Hamlib's rotctld %.2f s\n",
                 idleSeconds, torvanelUsed, idleSeconds > 0 ? 100.0 * torvanelUsed / idleSeconds : 0.0, hamlibUsed);
+
+    // A third Torvanel, its Hamlib interface reading a turning GS-232B (model 603, 9600 baud) back
+    // with the default period: how far behind the rotator its rotctld's "p" answers, sampled every
+    // 50 ms for 20 s.
+    QTemporaryDir lagHome;
+    const QString lagProgram = lagHome.filePath(QStringLiteral("torvanel"));
+    QFile::copy(built, lagProgram);
+    QFile(lagProgram).setPermissions(QFileDevice::ExeOwner | QFileDevice::ReadOwner);
+    TurningGs232b turning;
+    turning.line.linkAs(lagHome.path(), 4);
+    const quint16 lagPort = freeTcpPort();
+    QFile lagIni(lagHome.filePath(QStringLiteral("Torvanel.ini")));
+    lagIni.open(QIODevice::WriteOnly);
+    lagIni.write("[TORVANEL  V2.4.1DX]\r\nLANGUAGE=ENGLISH\r\nANT=HAMLIB\r\nROTCTLD=1\r\nROTCTLDPORT="
+                 + QByteArray::number(lagPort) + "\r\n[HAMLIB]\r\nHAMLIB_MODEL=603\r\nPORT_HAMLIB=4\r\nBAUD_HAMLIB=9600\r\n");
+    lagIni.close();
+    offscreen.insert(QStringLiteral("XDG_RUNTIME_DIR"), lagHome.path());
+    QProcess reading;
+    reading.setProcessEnvironment(offscreen);
+    reading.setProcessChannelMode(QProcess::ForwardedChannels);
+    reading.start(lagProgram, {});
+    RotctldClient lagClient;
+    std::vector<double> lags;
+    if (reading.waitForStarted() && lagClient.connectTo(lagPort)) {
+        std::this_thread::sleep_for(2s);
+        for (const auto end = Clock::now() + 20s; Clock::now() < end; std::this_thread::sleep_for(50ms)) {
+            const std::optional<double> answered = lagClient.position();
+            const double truth = turning.azimuthAt(Clock::now());
+            if (answered)
+                lags.push_back(std::remainder(truth - *answered, 360.0));
+        }
+    }
+    if (lags.empty())
+        std::printf("\nf) read-back lag: no position answered\n");
+    else
+        std::printf("\nf) read-back lag, GS-232B through Hamlib turning %.0f deg/s, default period: queried every %.0f ms;\n"
+                    "   rotctld p behind the rotator by %.2f deg (median), %.2f deg (90th), %zu samples\n",
+                    TurningGs232b::DegreesPerSecond, turning.queryPeriod(), percentile(lags, 0.5), percentile(lags, 0.9),
+                    lags.size());
+    ::kill(pid_t(reading.processId()), SIGTERM);
+    if (!reading.waitForFinished(15000))
+        reading.kill();
 
     ::kill(pid_t(torvanel.processId()), SIGTERM);
     ::kill(pid_t(throughHamlib.processId()), SIGTERM);

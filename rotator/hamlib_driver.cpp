@@ -1,5 +1,6 @@
 #include "rotator/hamlib_driver.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cmath>
@@ -7,10 +8,11 @@
 #include <mutex>
 #include <thread>
 
-#include <hamlib/rotator.h>
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 
-#include <QElapsedTimer>
-#include <QTimer>
+#include <hamlib/rotator.h>
 
 #include "app/settings.h"
 #include "platform/error.h"
@@ -29,13 +31,6 @@ QString hamlibText(int code)
     return lines.isEmpty() ? QString::number(code) : lines.last().trimmed();
 }
 
-QString failureText(const HamlibSetup &setup, const QString &what)
-{
-    return QStringLiteral("Hamlib rotator %1 (%2): %3")
-        .arg(QString::number(setup.model), setup.port.isEmpty() ? QStringLiteral("default port") : setup.port,
-             what);
-}
-
 void setConfiguration(ROT *rot, const char *name, const QByteArray &value)
 {
     rot_set_conf(rot, rot_token_lookup(rot, name), value.constData());
@@ -46,7 +41,9 @@ HamlibSetup setupFromSettings()
     const Settings &s = settings();
     HamlibSetup result;
     result.model = s.HAMLIB_MODEL;
-    if (isSerialModel(s.HAMLIB_MODEL)) {
+    // A model this Hamlib does not know is named with the port the settings give it.
+    const std::optional<HamlibModel> model = hamlibModel(s.HAMLIB_MODEL);
+    if (model ? model->serial : s.PORT_HAMLIB >= 0) {
         if (s.PORT_HAMLIB >= 0)
             result.port = platform::resolveComPort(platform::comportsParent(), platform::comPortName(s.PORT_HAMLIB));
         result.baudRate = s.BAUD_HAMLIB.text.toInt();
@@ -64,6 +61,32 @@ double operatorAzimuth(double reported, int offset, bool southStop)
     return azimuth < 0 ? azimuth + 360 : azimuth;
 }
 
+// The azimuth in the model's own range (-180..180, 0..450 ...) that points where a value in
+// [0, 360) does: the value itself when the range holds it, else a turn less or more. A range
+// that holds none of them is left to Hamlib, which says why it refuses the value.
+double modelAzimuth(double value, double minimum, double maximum)
+{
+    for (const double candidate : {value, value - 360, value + 360}) {
+        if (candidate >= minimum && candidate <= maximum)
+            return candidate;
+    }
+    return value;
+}
+
+// Why the model cannot work at the rate; empty when it can. Hamlib would open the port at any rate.
+QString rateRefusal(const rot_caps &caps, int rate)
+{
+    if (caps.port_type != RIG_PORT_SERIAL || rate <= 0 || caps.serial_rate_max <= 0
+        || (rate >= caps.serial_rate_min && rate <= caps.serial_rate_max))
+        return {};
+    if (caps.serial_rate_min == caps.serial_rate_max)
+        return QStringLiteral("%1 bauds: the model works at %2 bauds only").arg(rate).arg(caps.serial_rate_min);
+    return QStringLiteral("%1 bauds: the model works at %2 to %3 bauds")
+        .arg(rate)
+        .arg(caps.serial_rate_min)
+        .arg(caps.serial_rate_max);
+}
+
 } // namespace
 
 // One open interface: its thread opens the rotator, carries out the newest commands and reads
@@ -75,15 +98,70 @@ public:
         : shared(std::make_shared<Shared>(owner, id, setup)), thread([shared = shared] { run(*shared); })
     {
     }
-    // Waits for the thread to carry out what it holds, at most the time given: a call that
-    // Hamlib cannot end sooner (a connection to a host that never answers) is left to finish
-    // on its own, its news no longer told.
+    // A worker let go without a wait is left to end on its own.
     ~Worker()
     {
+        if (thread.joinable())
+            release(QDeadlineTimer(0));
+    }
+    Worker(const Worker &) = delete;
+    Worker &operator=(const Worker &) = delete;
+
+    // The driver hands over one command at a time and waits for its outcome.
+    void move(double azimuth)
+    {
+        {
+            const std::lock_guard lock(shared->mutex);
+            shared->pendingMove = azimuth;
+        }
+        // Told once the lock is free: the thread woken goes on at once.
+        shared->wake.notify_one();
+    }
+    // A stop cancels the move not yet sent; true when there was one.
+    bool stop()
+    {
+        bool cancelled = false;
+        {
+            const std::lock_guard lock(shared->mutex);
+            cancelled = shared->pendingMove.has_value();
+            shared->pendingMove.reset();
+            shared->pendingStop = true;
+        }
+        shared->wake.notify_one();
+        return cancelled;
+    }
+    // Takes back the move not yet sent.
+    void withdraw()
+    {
+        const std::lock_guard lock(shared->mutex);
+        shared->pendingMove.reset();
+    }
+    // The rotator is open and may be used.
+    void admit()
+    {
+        {
+            const std::lock_guard lock(shared->mutex);
+            shared->admitted = true;
+        }
+        shared->wake.notify_one();
+    }
+    // Carries out what is held, unless the rotator was never admitted, then closes.
+    void finish()
+    {
+        {
+            const std::lock_guard lock(shared->mutex);
+            shared->finishing = true;
+        }
+        shared->wake.notify_one();
+    }
+    bool ended() const { return shared->done; }
+    // Finishes, the deadline at most: a call that Hamlib cannot end sooner (a connection to a
+    // host that never answers) is left to end on its own, its news no longer told. The thread
+    // keeps what it uses; nothing of the driver's.
+    void release(QDeadlineTimer deadline)
+    {
         finish();
-        QElapsedTimer clock;
-        clock.start();
-        while (!ended() && clock.elapsed() < LastCallsMs)
+        while (!ended() && !deadline.hasExpired())
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         if (ended()) {
             thread.join();
@@ -95,37 +173,11 @@ public:
         }
         thread.detach();
     }
-    Worker(const Worker &) = delete;
-    Worker &operator=(const Worker &) = delete;
-
-    // The driver hands over one command at a time and waits for its outcome.
-    void move(double azimuth)
-    {
-        const std::lock_guard lock(shared->mutex);
-        shared->pendingMove = azimuth;
-        shared->wake.notify_one();
-    }
-    // A stop cancels the move not yet sent; true when there was one.
-    bool stop()
-    {
-        const std::lock_guard lock(shared->mutex);
-        const bool cancelled = shared->pendingMove.has_value();
-        shared->pendingMove.reset();
-        shared->pendingStop = true;
-        shared->wake.notify_one();
-        return cancelled;
-    }
-    // Carries out what is held, then closes.
-    void finish()
-    {
-        const std::lock_guard lock(shared->mutex);
-        shared->finishing = true;
-        shared->wake.notify_one();
-    }
-    bool ended() const { return shared->done; }
 
 private:
-    static constexpr int LastCallsMs = 5000;
+    // A reading takes at most this share of the line's time (1/LineShare), so that commands find
+    // the line free, however slow it is.
+    static constexpr int LineShare = 5;
 
     // What the thread uses: it stays while the thread runs, even once the worker is gone.
     struct Shared {
@@ -140,6 +192,7 @@ private:
         std::condition_variable wake;
         std::optional<double> pendingMove;
         bool pendingStop = false;
+        bool admitted = false;
         bool finishing = false;
         std::atomic<bool> done = false;
     };
@@ -158,24 +211,56 @@ private:
         const quint64 id = shared.id;
         ROT *rot = rot_init(rot_model_t(setup.model));
         if (!rot) {
-            fail(shared, failureText(setup, QStringLiteral("Hamlib has no such model")));
+            fail(shared, QStringLiteral("Hamlib has no such model"));
             return;
         }
         if (!setup.port.isEmpty())
             setConfiguration(rot, "rot_pathname", setup.port.toLocal8Bit());
         if (setup.baudRate > 0)
             setConfiguration(rot, "serial_speed", QByteArray::number(setup.baudRate));
-        if (const int result = rot_open(rot); result != RIG_OK) {
+        tell(shared, [id, port = QString::fromLocal8Bit(rot->state.rotport.pathname)](HamlibDriver &owner) {
+            owner.portKnown(id, port);
+        });
+        QString refusal = rateRefusal(*rot->caps, setup.baudRate);
+        if (const int result = refusal.isEmpty() ? rot_open(rot) : RIG_OK; result != RIG_OK)
+            refusal = hamlibText(result);
+        if (!refusal.isEmpty()) {
             rot_cleanup(rot);
-            fail(shared, failureText(setup, hamlibText(result)));
+            fail(shared, refusal);
             return;
         }
-        tell(shared, [id](HamlibDriver &owner) { owner.opened(id); });
-        serve(shared, rot);
+        tell(shared, [id, peer = peerOf(rot)](HamlibDriver &owner) { owner.opened(id, peer); });
+        if (admitted(shared))
+            serve(shared, rot);
         rot_close(rot);
         rot_cleanup(rot);
         shared.done = true;
         tell(shared, [](HamlibDriver &owner) { owner.ended(); });
+    }
+
+    // The far end of a network rotator's connection; none for the others.
+    static std::optional<Peer> peerOf(ROT *rot)
+    {
+        if (rot->caps->port_type != RIG_PORT_NETWORK)
+            return std::nullopt;
+        sockaddr_storage address{};
+        socklen_t size = sizeof address;
+        if (::getpeername(rot->state.rotport.fd, reinterpret_cast<sockaddr *>(&address), &size) != 0)
+            return std::nullopt;
+        Peer peer{QHostAddress(reinterpret_cast<const sockaddr *>(&address)), 0};
+        if (address.ss_family == AF_INET)
+            peer.port = ntohs(reinterpret_cast<const sockaddr_in &>(address).sin_port);
+        else if (address.ss_family == AF_INET6)
+            peer.port = ntohs(reinterpret_cast<const sockaddr_in6 &>(address).sin6_port);
+        return peer;
+    }
+
+    // Waits for the owner's word on the opened rotator: false when it is let go unused.
+    static bool admitted(Shared &shared)
+    {
+        std::unique_lock lock(shared.mutex);
+        shared.wake.wait(lock, [&shared] { return shared.admitted || shared.finishing; });
+        return shared.admitted;
     }
 
     static void serve(Shared &shared, ROT *rot)
@@ -184,6 +269,8 @@ private:
         const HamlibSetup &setup = shared.setup;
         const quint64 id = shared.id;
         const bool reads = setup.pollMs > 0 && rot->caps->get_position;
+        // The model's range as opened (a network rotator's comes from its server).
+        const double minimum = rot->state.min_az, maximum = rot->state.max_az;
         Clock::time_point nextRead = Clock::now();
         for (;;) {
             std::optional<double> moveTo;
@@ -202,11 +289,9 @@ private:
             }
             int result = stopNow ? rot_stop(rot) : RIG_OK;
             if (result == RIG_OK && moveTo)
-                result = rot_set_position(rot, azimuth_t(*moveTo), 0);
+                result = rot_set_position(rot, azimuth_t(modelAzimuth(*moveTo, minimum, maximum)), 0);
             if (result != RIG_OK) {
-                tell(shared, [id, text = failureText(setup, hamlibText(result))](HamlibDriver &owner) {
-                    owner.failed(id, text);
-                });
+                tell(shared, [id, text = hamlibText(result)](HamlibDriver &owner) { owner.failed(id, text); });
                 return;
             }
             if (moveTo)
@@ -214,6 +299,7 @@ private:
             if (last)
                 return;
             if (reads && Clock::now() >= nextRead) {
+                const Clock::time_point began = Clock::now();
                 azimuth_t azimuth = 0;
                 elevation_t elevation = 0;
                 const int read = rot_get_position(rot, &azimuth, &elevation);
@@ -222,9 +308,10 @@ private:
                 if (read == RIG_OK)
                     reported = azimuth;
                 else
-                    failure = failureText(setup, hamlibText(read));
+                    failure = hamlibText(read);
                 tell(shared, [id, reported, failure](HamlibDriver &owner) { owner.positionRead(id, reported, failure); });
-                nextRead = Clock::now() + std::chrono::milliseconds(setup.pollMs);
+                const Clock::time_point now = Clock::now();
+                nextRead = now + std::max<Clock::duration>(std::chrono::milliseconds(setup.pollMs), (now - began) * LineShare);
             }
         }
     }
@@ -246,7 +333,13 @@ HamlibDriver::HamlibDriver(Hooks hooks, QObject *parent) : QObject(parent), hook
     openTimer.setSingleShot(true);
     connect(&openTimer, &QTimer::timeout, this, [this] {
         if (state == State::Opening)
-            failed(workerId, failureText(setup, QStringLiteral("no answer")));
+            failed(workerId, QStringLiteral("no answer"));
+    });
+    exitTimer.setSingleShot(true);
+    connect(&exitTimer, &QTimer::timeout, this, [this] {
+        // The program does not wait any longer for what Hamlib still holds.
+        settle(Outcome::Failed, failureText(QStringLiteral("no answer before the program closed")));
+        close();
     });
 }
 
@@ -256,6 +349,9 @@ HamlibDriver::~HamlibDriver()
     blockSignals(true);
     pending = nullptr;
     close();
+    const QDeadlineTimer until = exiting ? exitDeadline : QDeadlineTimer(ExitMs);
+    for (const std::unique_ptr<Worker> &each : retired)
+        each->release(until);
     retired.clear();
 }
 
@@ -277,6 +373,11 @@ void HamlibDriver::HL_Track(DriverTable::Done done)
     if (isSerialModel(s.HAMLIB_MODEL) && s.PORT_HAMLIB < 0) {
         s.CommandSkipped = true;
         platform::ui().beep(platform::Beep::Default);
+        return;
+    }
+    // The program closes and Hamlib has had its time.
+    if (exitPassed()) {
+        s.CommandSkipped = true;
         return;
     }
     open();
@@ -305,10 +406,9 @@ void HamlibDriver::sendClosing(bool onlyClose)
 
 void HamlibDriver::close()
 {
-    if (worker) {
+    if (worker)
         worker->finish();
-        retire();
-    }
+    retire();
     state = State::Closed;
     openTimer.stop();
     setMeasured(std::nullopt);
@@ -318,15 +418,32 @@ void HamlibDriver::close()
 
 void HamlibDriver::open()
 {
-    if (isOpen())
+    // A serial model without a COM port has nothing to open.
+    const Settings &s = settings();
+    if (isOpen() || (isSerialModel(s.HAMLIB_MODEL) && s.PORT_HAMLIB < 0))
         return;
     retire();
     setup = setupFromSettings();
+    port = setup.port.isEmpty() ? QStringLiteral("default port") : setup.port;
     readFailureReported = false;
     state = State::Opening;
     workerId = ++lastWorkerId;
     worker = std::make_unique<Worker>(this, workerId, setup);
     openTimer.start(OpenTimeoutMs);
+}
+
+void HamlibDriver::beginExit()
+{
+    if (exiting)
+        return;
+    exiting = true;
+    exitDeadline = QDeadlineTimer(ExitMs);
+    exitTimer.start(ExitMs);
+    // Nothing has gone out while the rotator opens: its command is dropped, not waited for.
+    if (state == State::Opening && pending) {
+        worker->withdraw();
+        settle(Outcome::Dropped);
+    }
 }
 
 void HamlibDriver::settle(Outcome outcome, const QString &failure)
@@ -354,12 +471,29 @@ void HamlibDriver::setMeasured(std::optional<double> azimuth)
     emit measuredAzimuthChanged();
 }
 
-void HamlibDriver::opened(quint64 from)
+QString HamlibDriver::failureText(const QString &what) const
 {
-    if (from == workerId && state == State::Opening) {
-        state = State::Working;
-        openTimer.stop();
+    return QStringLiteral("Hamlib rotator %1 (%2): %3").arg(QString::number(setup.model), port, what);
+}
+
+void HamlibDriver::portKnown(quint64 from, const QString &inUse)
+{
+    if (from == workerId && !inUse.isEmpty())
+        port = inUse;
+}
+
+void HamlibDriver::opened(quint64 from, const std::optional<Peer> &peer)
+{
+    if (from != workerId || state != State::Opening)
+        return;
+    if (peer && hooks.isOwnServer && hooks.isOwnServer(peer->address, peer->port)) {
+        failed(from, QStringLiteral("this is Torvanel's own rotctld server, which would hand every command back "
+                                    "to Hamlib: give the address of another rotator"));
+        return;
     }
+    state = State::Working;
+    openTimer.stop();
+    worker->admit();
 }
 
 void HamlibDriver::moved(quint64 from)
@@ -368,10 +502,12 @@ void HamlibDriver::moved(quint64 from)
         settle(Outcome::Sent);
 }
 
-void HamlibDriver::failed(quint64 from, const QString &text)
+void HamlibDriver::failed(quint64 from, const QString &what)
 {
     if (from != workerId)
         return;
+    const QString text = failureText(what);
+    worker->finish();
     retire();
     state = State::Failed;
     openTimer.stop();
@@ -396,7 +532,7 @@ void HamlibDriver::positionRead(quint64 from, std::optional<double> reported, co
     } else if (!readFailureReported) {
         // Once while the readings fail, not at every period.
         readFailureReported = true;
-        hooks.reportError(failure);
+        hooks.reportError(failureText(failure));
     }
 }
 

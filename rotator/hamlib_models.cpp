@@ -4,6 +4,18 @@
 
 #include <hamlib/rotator.h>
 
+namespace {
+
+HamlibModel modelOf(const rot_caps &caps)
+{
+    const bool serial = caps.port_type == RIG_PORT_SERIAL;
+    return {int(caps.rot_model), QString::fromUtf8(caps.mfg_name), QString::fromUtf8(caps.model_name),
+            QString::fromUtf8(rig_strstatus(caps.status)), serial, serial ? caps.serial_rate_min : 0,
+            serial ? caps.serial_rate_max : 0};
+}
+
+} // namespace
+
 void prepareHamlib()
 {
     static const bool prepared = [] {
@@ -23,9 +35,7 @@ QList<HamlibModel> hamlibModels()
     QList<HamlibModel> models;
     rot_list_foreach(
         [](const rot_caps *caps, rig_ptr_t list) {
-            static_cast<QList<HamlibModel> *>(list)->append(
-                {int(caps->rot_model), QString::fromUtf8(caps->mfg_name), QString::fromUtf8(caps->model_name),
-                 QString::fromUtf8(rig_strstatus(caps->status)), caps->port_type == RIG_PORT_SERIAL});
+            static_cast<QList<HamlibModel> *>(list)->append(modelOf(*caps));
             return 1;  // go on
         },
         &models);
@@ -36,9 +46,15 @@ QList<HamlibModel> hamlibModels()
     return models;
 }
 
-bool isSerialModel(int model)
+std::optional<HamlibModel> hamlibModel(int number)
 {
     prepareHamlib();
-    const rot_caps *caps = rot_get_caps(rot_model_t(model));
-    return caps && caps->port_type == RIG_PORT_SERIAL;
+    const rot_caps *caps = rot_get_caps(rot_model_t(number));
+    return caps ? std::optional(modelOf(*caps)) : std::nullopt;
+}
+
+bool isSerialModel(int model)
+{
+    const std::optional<HamlibModel> found = hamlibModel(model);
+    return found && found->serial;
 }

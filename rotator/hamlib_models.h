@@ -1,5 +1,7 @@
 #pragma once
 
+#include <optional>
+
 #include <QList>
 #include <QString>
 
@@ -10,6 +12,9 @@ struct HamlibModel {
     QString name;
     QString status;  // "Stable", "Beta" ...
     bool serial;     // opened on a serial port, else on a device or host:port
+    // The serial rates the model accepts, in bauds (0 for a model that is not on a serial port).
+    int slowestRate;
+    int fastestRate;
 };
 
 // Hamlib quiet, unless TORVANEL_HAMLIB_DEBUG asks for its debug output, and its backends loaded:
@@ -18,5 +23,7 @@ void prepareHamlib();
 
 // Every model, by manufacturer and then by model name.
 QList<HamlibModel> hamlibModels();
+// None for a number that names no model.
+std::optional<HamlibModel> hamlibModel(int number);
 // False for a number that names no model.
 bool isSerialModel(int model);

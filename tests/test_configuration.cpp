@@ -517,7 +517,7 @@ void TestConfiguration::readerRules_data()
     row("FAV azimuth beyond 359 kept out", "FAV2AZ=12\r\nFAV2AZ=360", "FAV2AZ", "12");
     row("FAV azimuth not a number reported", "FAV2AZ=x", "skipped", "1");
 
-    row("no Hamlib lines: dummy model, read back each second", "ANT=EGIS", "Hamlib", "1 COM0 [] [] 1 0 N 1000");
+    row("no Hamlib lines: dummy model, read back five times a second", "ANT=EGIS", "Hamlib", "1 COM0 [] [] 1 0 N 200");
     row("Hamlib lines", "HAMLIB_MODEL=603\r\nPORT_HAMLIB=4\r\nBAUD_HAMLIB=1200\r\nHAMLIB_DEVICE=h:1\r\n"
         "STEP_HAMLIB=3\r\nAZOFFSET_HAMLIB=-2\r\nSTOP_HAMLIB=S\r\nHAMLIB_POLL=0", "Hamlib", "603 COM4 [1200] [h:1] 3 -2 S 0");
     row("Hamlib model from 1, period from 0", "HAMLIB_MODEL=0\r\nHAMLIB_POLL=-1\r\nHAMLIB_MODEL=x", "skipped",
@@ -556,7 +556,7 @@ void TestConfiguration::firstSaveWritesSampleLines()
     QCOMPARE(written.left(firstStartSample.size()), firstStartSample);
     QVERIFY(written.endsWith("FAV6TXT=Fav.6\r\nROTCTLDPORT=4533\r\nWLLEFT=0\r\nWLTOP=0\r\n[HAMLIB]\r\nHAMLIB_MODEL=1\r\nBAUD_HAMLIB=\r\n"
                              "HAMLIB_DEVICE=\r\nSTEP_HAMLIB=1\r\nAZOFFSET_HAMLIB=0\r\nSTOP_HAMLIB=N\r\n"
-                             "HAMLIB_POLL=1000\r\n"));
+                             "HAMLIB_POLL=200\r\n"));
     QVERIFY(!QFile::exists(s.BackupPath));
     QVERIFY(!hasWriteBit(s.ConfigPath));
     QVERIFY(ui->messages.isEmpty());

@@ -2,6 +2,7 @@
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
+#include <QNetworkInterface>
 #include <QProcess>
 #include <QSocketNotifier>
 #include <QStandardPaths>
@@ -19,8 +20,10 @@
 #include "support/free_ports.h"
 #include "support/gs232_station.h"
 #include "ui/dial.h"
+#include "ui/settings_dialog.h"
 #include "ui/tform1.h"
 #include "ui/up_down.h"
+#include "widgets/lcd99.h"
 
 namespace {
 
@@ -51,13 +54,13 @@ struct AnsweringGs232b {
     bool answers = true;
 };
 
-// Hamlib's own rotctld with its dummy rotator on a loopback port.
+// Hamlib's own rotctld with its dummy rotator on a loopback port, configured as told.
 struct DummyRotctld {
-    DummyRotctld()
+    explicit DummyRotctld(const QString &configuration = QStringLiteral("min_az=0"))
     {
         server.start(QStringLiteral("rotctld"), {QStringLiteral("-m"), QStringLiteral("1"), QStringLiteral("-T"),
                                                  QStringLiteral("127.0.0.1"), QStringLiteral("-t"),
-                                                 QString::number(port)});
+                                                 QString::number(port), QStringLiteral("-C"), configuration});
         ready = server.waitForStarted() && QTest::qWaitFor([this] {
             QTcpSocket probe;
             probe.connectToHost(QHostAddress::LocalHost, port);
@@ -94,6 +97,16 @@ int rounded(std::optional<double> azimuth)
     return azimuth ? int(std::nearbyint(*azimuth)) : -1;
 }
 
+// How many of this process's files are open on the device.
+int openedHere(const QString &device)
+{
+    const QDir descriptors(QStringLiteral("/proc/self/fd"));
+    int count = 0;
+    for (const QFileInfo &each : descriptors.entryInfoList(QDir::System))
+        count += each.symLinkTarget() == device;
+    return count;
+}
+
 } // namespace
 
 // The Hamlib interface through the real main window: Hamlib's dummy in process, a GS-232B on a
@@ -113,6 +126,10 @@ private slots:
     void rotctldAnswersWhatHamlibDid();
     void unansweredControllerIsReportedOnce_data();
     void unansweredControllerIsReportedOnce();
+    void ownRotctldIsRefused_data();
+    void ownRotctldIsRefused();
+    void modelRangeAroundNorthReachesEveryAzimuth();
+    void leavingHamlibSilencesItsLine();
 
 private:
     void createWindow(int model, int pollMs);
@@ -323,8 +340,10 @@ void TestHamlib::rotctldAnswersWhatHamlibDid()
                    ? reply
                    : QByteArray("no answer");
     };
+    // Opened at start, the interface has reported its failure once; the command tries again.
+    QTRY_COMPARE(station->recorder->messages.size(), 1);
     QCOMPARE(ask("P 20 0\n", 1), QByteArray("RPRT -6\n"));
-    QCOMPARE(station->recorder->messages.size(), 1);
+    QCOMPARE(station->recorder->messages.size(), 2);
 
     settings().HAMLIB_MODEL = 1;
     settings().HAMLIB_DEVICE.clear();
@@ -336,7 +355,7 @@ void TestHamlib::rotctldAnswersWhatHamlibDid()
     const QByteArray position = ask("p\n", 2);
     const double azimuth = position.left(position.indexOf('\n')).toDouble();
     QVERIFY2(azimuth >= 20 && azimuth < 200, position.constData());
-    QCOMPARE(station->recorder->messages.size(), 1);
+    QCOMPARE(station->recorder->messages.size(), 2);
 }
 
 void TestHamlib::unansweredControllerIsReportedOnce_data()
@@ -388,6 +407,90 @@ void TestHamlib::unansweredControllerIsReportedOnce()
         QTRY_COMPARE_WITH_TIMEOUT(heard, std::optional(Outcome::Failed), 20000);
         QCOMPARE(station->recorder->messages.size(), 2);
     }
+}
+
+void TestHamlib::ownRotctldIsRefused_data()
+{
+    QTest::addColumn<QString>("host");
+    QTest::addColumn<bool>("otherComputers");
+    QTest::newRow("localhost, the README's example") << "localhost" << false;
+    // Any address of this computer reaches a server open to other computers.
+    const QList<QHostAddress> addresses = QNetworkInterface::allAddresses();
+    const auto outward = std::find_if(addresses.begin(), addresses.end(), [](const QHostAddress &each) {
+        return each.protocol() == QAbstractSocket::IPv4Protocol && !each.isLoopback();
+    });
+    if (outward != addresses.end())
+        QTest::newRow("this computer's network address") << outward->toString() << true;
+}
+
+// Hamlib's network model pointed at this program's own rotctld server would hand every command
+// back to itself: the opening is refused, once at start and again for the next command.
+void TestHamlib::ownRotctldIsRefused()
+{
+    QFETCH(QString, host);
+    QFETCH(bool, otherComputers);
+    settings().ROTCTLD = true;
+    settings().ROTCTLDALL = otherComputers;
+    settings().ROTCTLDPORT = freeTcpPort();
+    settings().HAMLIB_DEVICE = QStringLiteral("%1:%2").arg(host).arg(settings().ROTCTLDPORT);
+    createWindow(2, 50);
+    QTRY_COMPARE(station->recorder->messages.size(), 1);
+    QVERIFY2(station->recorder->messages.first().text.contains(QStringLiteral("own rotctld server")),
+             qPrintable(station->recorder->messages.first().text));
+    // A logger's azimuth: its command fails as well, and the display shows it all the same.
+    window->MenuServerN1MM->setChecked(true);
+    window->engine->setAuto(true);
+    window->UDPServerUDPRead("<goazi>123</goazi>");
+    window->engine->follow(window->engine->lastRequest(), [this](const TrackResult &result) { heard = result.outcome; });
+    QTRY_COMPARE_WITH_TIMEOUT(heard, std::optional(Outcome::Failed), 20000);
+    QCOMPARE(station->recorder->messages.size(), 2);
+    QCOMPARE(window->LCDAzi->Value(), QStringLiteral("123"));
+    QVERIFY(!window->hamlib->isOpen());
+    QVERIFY(!window->hamlib->measuredAzimuth());
+    QCOMPARE(window->knownAzimuth(), 0);
+}
+
+// A model whose range is -180..180 (Hamlib's dummy behind its rotctld, which tells Hamlib's
+// network model its range) reaches the azimuths past 180, and reads them back as the operator's.
+void TestHamlib::modelRangeAroundNorthReachesEveryAzimuth()
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("rotctld")).isEmpty())
+        QSKIP("Hamlib's rotctld is not installed");
+    DummyRotctld rotctld(QStringLiteral("min_az=-180,max_az=180"));
+    QVERIFY(rotctld.ready);
+    settings().HAMLIB_DEVICE = rotctld.address();
+    createWindow(2, 50);
+    window->UpDownAzi->setPosition(350);
+    trackBox();
+    QTRY_COMPARE(heard, std::optional(Outcome::Sent));
+    QTRY_COMPARE_WITH_TIMEOUT(rotctld.azimuth(), -10, 20000);
+    QTRY_COMPARE(rounded(window->hamlib->measuredAzimuth()), 350);
+    QCOMPARE(window->knownAzimuth(), 350);
+    QVERIFY(station->recorder->messages.isEmpty());
+}
+
+// Another interface chosen in the settings dialog on the same port: Hamlib lets the port go at
+// once, and its position queries stop.
+void TestHamlib::leavingHamlibSilencesItsLine()
+{
+    AnsweringGs232b controller(station->line);
+    settings().PORT_GS232 = 2;
+    createWindow(603, 50);
+    // Opened at start, the interface reads the position before any command.
+    QTRY_COMPARE(rounded(window->hamlib->measuredAzimuth()), controller.azimuth);
+    QCOMPARE(openedHere(station->line.path), 2);
+    window->FormInit->show();
+    window->FormInit->RadioGroupRotor->setItemIndex(GS232);
+    QCOMPARE(settings().ANT, int(GS232));
+    QVERIFY(!window->hamlib->isOpen());
+    // Once Hamlib has closed the port, only the line's own end is open here: no query can follow.
+    QTRY_COMPARE(openedHere(station->line.path), 1);
+    const qsizetype before = controller.received.size();
+    window->UpDownAzi->setPosition(123);
+    trackBox();
+    QTRY_COMPARE(heard, std::optional(Outcome::Sent));
+    QTRY_VERIFY(controller.received.mid(before).contains("W123"));
+    QVERIFY(!controller.received.mid(before).contains("C2"));
 }
 
 QTEST_MAIN(TestHamlib)

@@ -1,8 +1,14 @@
 #include <csignal>
 #include <sys/stat.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <QFile>
 #include <QFileInfo>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QUdpSocket>
 #include <QtTest>
@@ -32,6 +38,7 @@ private slots:
     void closesWhenTheLineVanished();
     void closesUnderAzimuthTraffic();
     void secondCopyLeavesTheFileToTheFirst();
+    void closesWhileHamlibOpensForever();
 
 private:
     // Starts the program, lets it reach its message loop, then sends the signal.
@@ -358,6 +365,50 @@ void TestProgram::secondCopyLeavesTheFileToTheFirst()
     // The first copy saves at its end, and a copy started afterwards runs.
     QVERIFY(configuration() != before);
     QCOMPARE(runAndEnd({QStringLiteral("LC_ALL=C")}), 0);
+}
+
+// A loopback port whose listener never takes a connection and whose one-place queue is full: a
+// further connection hangs in its opening handshake, as towards a host that has gone away.
+struct Blackhole {
+    Blackhole()
+    {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t size = sizeof address;
+        ready = ::bind(listener, reinterpret_cast<sockaddr *>(&address), size) == 0 && ::listen(listener, 0) == 0
+            && ::getsockname(listener, reinterpret_cast<sockaddr *>(&address), &size) == 0;
+        port = ntohs(address.sin_port);
+        filler.connectToHost(QHostAddress::LocalHost, port);
+        ready = ready && filler.waitForConnected(2000);
+    }
+    ~Blackhole() { ::close(listener); }
+
+    const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+    quint16 port = 0;
+    QTcpSocket filler;
+    bool ready = false;
+};
+
+// Hamlib's network model opens towards a host that never answers: the opening, the command
+// waiting for it and the exit's parking all hang on it. The program still ends, and saves its file.
+void TestProgram::closesWhileHamlibOpensForever()
+{
+    listenerPort = freeListenerPort();
+    Blackhole nowhere;
+    QVERIFY(nowhere.ready);
+    const QByteArray given = fullFile({"ANT=HAMLIB", "PARKING=HAMLIB", "HAMLIB_MODEL=2",
+                                       "HAMLIB_DEVICE=127.0.0.1:" + QByteArray::number(nowhere.port)});
+    writeConfiguration(given.mid(given.indexOf("\r\n") + 2));
+    QProcess program;
+    QVERIFY(start(program));
+    sendAzimuth(77);
+    QVERIFY(QTest::qWaitFor([&] { return !datagramQueued(listenerPort) && waitsForEvents(program.processId()); },
+                            20000));
+    // The bound only tells a hang: the program gives Hamlib a few seconds.
+    endWithin(program);
+    QByteArray expected = given;
+    QCOMPARE(configuration(), expected.replace("ANGLE=123\r\n", "ANGLE=200\r\n"));
 }
 
 QTEST_GUILESS_MAIN(TestProgram)

@@ -68,6 +68,8 @@ private slots:
     void stationLocatorCheckedAsTyped();
     void hamlibPage_data();
     void hamlibPage();
+    void hamlibModelTypedAndRates_data();
+    void hamlibModelTypedAndRates();
 
 private:
     // Selects an interface with its port item COMn (the port test runs).
@@ -827,6 +829,52 @@ void TestSettingsDialog::hamlibPage()
     QCOMPARE((*ui)->messages.size(), selected < 0 ? 1 : 0);
     QCOMPARE(settings().PORT_HAMLIB, port.isEmpty() ? -1 : 4);
     QCOMPARE(com5->drain(20), QByteArray());
+}
+
+void TestSettingsDialog::hamlibModelTypedAndRates_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<int>("model");
+    QTest::addColumn<bool>("refused");
+    QTest::addColumn<QStringList>("rates");
+    QTest::addColumn<QString>("hint");
+    // The stored rate is 4800 in every row.
+    QTest::newRow("one match: Enter takes it") << "rotctl" << 2 << false << QStringList() << "";
+    QTest::newRow("the model's rates, 4800 among them") << "232B azimuth" << 611 << false
+                                                        << QStringList{"1200", "2400", "4800", "9600"} << "";
+    QTest::newRow("4800 is no rate of a Rot2Prog") << "#901" << 901 << false << QStringList{"600"}
+                                                   << "4800 bauds: the model takes 600";
+    QTest::newRow("no match: refused, the model stays") << "rotctlx" << 1 << true << QStringList() << "No model matches";
+}
+
+void TestSettingsDialog::hamlibModelTypedAndRates()
+{
+    QFETCH(QString, typed);
+    QFETCH(int, model);
+    QFETCH(bool, refused);
+    QFETCH(QStringList, rates);
+    QFETCH(QString, hint);
+    settings().BAUD_HAMLIB.text = QStringLiteral("4800");
+    dialog->show();
+    QVERIFY(QTest::qWaitForWindowExposed(dialog));
+    dialog->PageControlAntenne->setCurrentIndex(Hamlib);
+    QLineEdit *field = dialog->ComboBoxHamlibModel->lineEdit();
+    field->setFocus();
+    field->selectAll();
+    QTest::keyClicks(field, typed);
+    QTest::keyClick(field, Qt::Key_Return);
+    QCOMPARE(settings().HAMLIB_MODEL, model);
+    QCOMPARE((*ui)->beeps.size(), refused ? 1 : 0);
+    QCOMPARE(dialog->LabelHamlibHint->isVisibleTo(dialog), !hint.isEmpty());
+    if (!hint.isEmpty())
+        QCOMPARE(dialog->LabelHamlibHint->text(), hint);
+    QStringList listed;
+    for (int i = 0; i < dialog->ComboBoxBaudHamlib->count(); ++i)
+        listed << dialog->ComboBoxBaudHamlib->itemText(i);
+    QCOMPARE(listed, refused ? QStringList() : rates);
+    // The entry chosen is shown whole, or what was refused stays to be mended.
+    QCOMPARE(field->text(), refused ? typed : dialog->ComboBoxHamlibModel->itemText(dialog->ComboBoxHamlibModel->findData(model)));
+    QCOMPARE(settings().BAUD_HAMLIB.text, QStringLiteral("4800"));
 }
 
 QTEST_MAIN(TestSettingsDialog)

@@ -360,6 +360,9 @@ void TFormInit::RadioGroupRotorClick()
         return;
     Settings &s = settings();
     form1->Stop_Track();
+    // Hamlib's line falls silent at once when another interface is chosen; chosen again, Hamlib
+    // opens with the settings of now.
+    form1->hamlib->close();
     const InterfacePage &page = interfacePages()[selected];
     if (selected == KCT) {
         if (!movenowPresent()) {
@@ -372,11 +375,9 @@ void TFormInit::RadioGroupRotorClick()
         PageControlAntenne->setCurrentIndex(selected);
         if (page.portKind == PortKind::Lpt) {
             lptGroupClick(selected);
-        } else if (page.portKind == PortKind::Com) {
+        } else if (page.portKind == PortKind::Com && (selected != Hamlib || isSerialModel(s.HAMLIB_MODEL))) {
             // Hamlib's models that are not on a serial port need none.
-            if (selected == Hamlib && !isSerialModel(s.HAMLIB_MODEL)) {
-                form1->hamlib->close();
-            } else if (page.port.of(*this)->itemIndex() < 0) {
+            if (page.port.of(*this)->itemIndex() < 0) {
                 RadioGroupRotor->setItemIndex(-1);
                 platform::ui().message(platform::MessageKind::Warning, s.MsgChooseComPort);
             } else {
@@ -387,6 +388,8 @@ void TFormInit::RadioGroupRotorClick()
     s.ANT = RadioGroupRotor->itemIndex();
     s.resetLastAzimuth();
     form1->titre();
+    if (s.ANT == Hamlib)
+        form1->hamlib->open();
 }
 
 namespace {
@@ -451,8 +454,13 @@ bool TFormInit::FormClose()
             channel.close();
     }
 
-    // As the serial controllers get their stop, unless the interface is not the one selected.
-    form1->hamlib->sendClosing(selected != Hamlib);
+    // As the serial controllers get their stop; Hamlib stays open while it is the one selected.
+    if (selected == Hamlib) {
+        form1->hamlib->HL_Track_stop();
+        form1->hamlib->open();
+    } else {
+        form1->hamlib->close();
+    }
 
     s.TestRequest = false;
     s.PARKING = 0;

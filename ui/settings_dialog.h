@@ -143,6 +143,8 @@ public:
     QComboBox *ComboBoxHamlibModel;
     QLineEdit *EditHamlibDevice;
     QLabel *LabelHamlibModel, *LabelHamlibDevice;
+    // Why a typed model or the stored rate is refused.
+    QLabel *LabelHamlibHint;
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -165,9 +167,15 @@ private:
     void showHamlib();
     void connectHamlib();
     void hamlibModelClick(int index);
+    // Enter in the model's field: the one entry that matches is chosen; none is refused.
+    void hamlibModelEntered();
     void hamlibDeviceChange();
+    // A new choice takes effect at once while Hamlib is the interface selected.
+    void reopenHamlib();
     // The COM port and rate serve the serial models, the device field the others.
     void showHamlibPortKind();
+    // The rates the model accepts, and a hint when the stored one is not among them.
+    void showHamlibRates();
 
     // The nine families of page handlers, each on the interface (or edit) of its member.
     void lptGroupClick(int rotatorInterface);
@@ -185,4 +193,5 @@ private:
     // The parking choice goes to its page at the first activation of each showing only.
     bool parkingPending = false;
     QString rotctldPortMessage;
+    QString hamlibNoModelText, hamlibRateText;
 };

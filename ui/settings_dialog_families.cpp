@@ -220,9 +220,12 @@ void TFormInit::comGroupClick(int rotator)
     if (index < 0)
         return;
     if (rotator == Hamlib) {
-        // Hamlib opens the port itself, at the next command, and says what fails.
-        s.*page.portSetting = comValue(group->itemText(index));
-        form1->hamlib->close();
+        // Hamlib opens the port itself and says what fails.
+        const int port = comValue(group->itemText(index));
+        if (port != s.*page.portSetting) {
+            s.*page.portSetting = port;
+            reopenHamlib();
+        }
         form1->titre();
         return;
     }
@@ -276,16 +279,22 @@ void TFormInit::offsetChange(int rotator)
 void TFormInit::baudListClick(int rotator, int index)
 {
     const InterfacePage &page = interfacePages()[rotator];
-    if (rotator == Hamlib) {
-        form1->hamlib->close();
-    } else {
-        SerialChannel &channel = form1->serial->channel(rotator);
-        channel.close();
-        channel.setBaudRate(baudRate(index));
-    }
     BaudSetting &baud = settings().*page.baudSetting;
+    const QString text = page.baud.of(*this)->itemText(index);
+    if (rotator == Hamlib) {
+        // The list holds the model's rates only: the table's entry is found by its text.
+        if (text != baud.text) {
+            baud = {text, baudIndex(text)};
+            LabelHamlibHint->hide();
+            reopenHamlib();
+        }
+        return;
+    }
+    SerialChannel &channel = form1->serial->channel(rotator);
+    channel.close();
+    channel.setBaudRate(baudRate(index));
     baud.BaudIndex = index;
-    baud.text = page.baud.of(*this)->itemText(index);
+    baud.text = text;
 }
 
 void TFormInit::testButtonClick(int rotator)

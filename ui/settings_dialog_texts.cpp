@@ -39,10 +39,12 @@ const Text myLocator = {"My locator :", "Mon locator :"};
 const Text locatorHint = {"4, 6 or 8 characters: JN18du", "4, 6 ou 8 caractères : JN18du"};
 const Text rotctldPort = {"The rotctld port must be a whole number from 1 to 65535",
                           "Le port rotctld doit être un nombre entier de 1 à 65535"};
-const Text hamlibModel = {"Model", "Modèle"};
+const Text hamlibModelLabel = {"Model", "Modèle"};
 const Text hamlibSearch = {"Type to search: maker, model, number", "Taper pour chercher : marque, modèle, numéro"};
 const Text hamlibDevice = {"Device", "Accès"};
 const Text hamlibDeviceHint = {"/dev/... or host:port", "/dev/... ou hôte:port"};
+const Text hamlibNoModel = {"No model matches", "Aucun modèle ne correspond"};
+const Text hamlibRate = {"%1 bauds: the model takes %2", "%1 bauds : le modèle prend %2"};
 
 } // namespace
 
@@ -67,8 +69,10 @@ void TFormInit::setLanguageTexts(languages::Language language)
     rotctldPortMessage = rotctldPort.in(language);
     LabelMyLocator->setText(myLocator.in(language));
     LabelLocatorHint->setText(locatorHint.in(language));
-    LabelHamlibModel->setText(hamlibModel.in(language));
+    LabelHamlibModel->setText(hamlibModelLabel.in(language));
     ComboBoxHamlibModel->lineEdit()->setPlaceholderText(hamlibSearch.in(language));
     LabelHamlibDevice->setText(hamlibDevice.in(language));
     EditHamlibDevice->setPlaceholderText(hamlibDeviceHint.in(language));
+    hamlibNoModelText = hamlibNoModel.in(language);
+    hamlibRateText = hamlibRate.in(language);
 }

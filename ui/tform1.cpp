@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QNetworkInterface>
 #include <QPushButton>
 #include <QScopedValueRollback>
 #include <QTimer>
@@ -19,6 +20,7 @@
 #include "rotator/tracking.h"
 #include "sources/angle_window.h"
 #include "sources/favourites.h"
+#include "sources/rotctld_server.h"
 #include "ui/azimuth_validator.h"
 #include "ui/main_window_configuration.h"
 #include "ui/pictures.h"
@@ -48,6 +50,18 @@ QLabel *lamp(QWidget *parent, bool on)
     return label;
 }
 
+// Whether the rotctld server answers there: on its loopback address, and on every address of this
+// computer when other computers may use it.
+bool serverListensAt(const RotctldServer &server, const QHostAddress &address, quint16 port)
+{
+    if (!server.isListening() || port != server.port())
+        return false;
+    bool isIPv4 = false;
+    const quint32 ipv4 = address.toIPv4Address(&isIPv4);
+    const QHostAddress plain = isIPv4 ? QHostAddress(ipv4) : address;
+    return plain.isLoopback() || (server.allowsOtherComputers() && QNetworkInterface::allAddresses().contains(plain));
+}
+
 } // namespace
 
 TForm1::TForm1(QWidget *parent) : QMainWindow(parent)
@@ -73,7 +87,8 @@ TForm1::TForm1(QWidget *parent) : QMainWindow(parent)
         [this](const QString &command) { showCommand(command); }});
     host->registerIn(drivers);
     hamlib = std::make_unique<HamlibDriver>(HamlibDriver::Hooks{
-        [this](const QString &command) { showCommand(command); }, reportLineError});
+        [this](const QString &command) { showCommand(command); }, reportLineError,
+        [this](const QHostAddress &address, quint16 port) { return serverListensAt(*rotctldServer, address, port); }});
     hamlib->registerIn(drivers);
     connect(hamlib.get(), &HamlibDriver::measuredAzimuthChanged, this, [this] {
         drawNeedle();
@@ -274,6 +289,9 @@ void TForm1::FormActivate()
     startListenerAtFirstActivation();
     startRotctldAtFirstActivation();
     pushStoredSettings();
+    // Hamlib tells where the rotator points before the first command.
+    if (s.ANT == Hamlib)
+        hamlib->open();
     openDdeLinkAtFirstActivation();
     showPendingAngle();
     shownAtStart = LCDAzi->Value().toInt();
@@ -293,6 +311,7 @@ void TForm1::requestClose()
 void TForm1::closeEvent(QCloseEvent *event)
 {
     closeRequested = true;
+    hamlib->beginExit();
     // Its source hears that it was dropped before the connection closes.
     engine->dropWaiting();
     platform::beginClosing();

@@ -135,7 +135,6 @@ void TForm1::MenuInitClick()
     Stop_Track();
     settings().resetLastAzimuth();
     serial->closeAll();
-    hamlib->close();
     FormInit->show();
     FormInit->raise();
     FormInit->activateWindow();
