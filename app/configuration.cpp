@@ -45,7 +45,7 @@ enum class Kind {
     Angle,
     FavouriteAzimuth,
     FavouriteName,
-    RotctldPort,
+    NetworkPort,
     HamlibModel,
     HamlibDevice,
     HamlibPoll,
@@ -199,7 +199,7 @@ constexpr Line lines[] = {
 
     // The rotctld server, after every line that older readers know.
     flag("ROTCTLD", &Settings::ROTCTLD),
-    integer("ROTCTLDPORT", Kind::RotctldPort, &Settings::ROTCTLDPORT),
+    integer("ROTCTLDPORT", Kind::NetworkPort, &Settings::ROTCTLDPORT),
     flag("ROTCTLDALL", &Settings::ROTCTLDALL),
 
     // The station's locator and the locator window.
@@ -217,6 +217,11 @@ constexpr Line lines[] = {
     integer("AZOFFSET_HAMLIB", Kind::Offset, &Settings::AZOFFSET_HAMLIB),
     integer("STOP_HAMLIB", Kind::Stop, &Settings::STOP_HAMLIB),
     integer("HAMLIB_POLL", Kind::HamlibPoll, &Settings::HAMLIB_POLL),
+
+    // The PST UDP server, after every line of the files written before it.
+    flag("PSTUDP", &Settings::PSTUDP),
+    integer("PSTUDPPORT", Kind::NetworkPort, &Settings::PSTUDPPORT),
+    flag("PSTUDPALL", &Settings::PSTUDPALL),
 };
 
 // The settings dialog's limits for the N1MM Logger port and antenna.
@@ -474,7 +479,7 @@ bool apply(const Line &line, const QString &text, Settings &s, ConfigurationTarg
         s.FAVTXT[line.index] = text;
         target.setFavouriteCaption(line.index, text);
         break;
-    case Kind::RotctldPort: {
+    case Kind::NetworkPort: {
         const auto n = integerValue(value);
         if (!n || *n < 1 || *n > 65535)
             return false;
@@ -866,7 +871,7 @@ QByteArray configurationText(const Settings &s, const ConfigurationTarget &targe
         case Kind::FavouriteName:
             add(key + s.FAVTXT[line.index]);
             break;
-        case Kind::RotctldPort:
+        case Kind::NetworkPort:
         case Kind::HamlibModel:
         case Kind::HamlibPoll:
             add(key + QString::number(s.*line.integer));

@@ -125,6 +125,10 @@ struct Settings {
     bool ROTCTLD = false;
     int ROTCTLDPORT = 4533;
     bool ROTCTLDALL = false;
+    // The PST UDP server: wanted on, its port, reachable from other computers.
+    bool PSTUDP = false;
+    int PSTUDPPORT = 12000;
+    bool PSTUDPALL = false;
     // The station's own locator (empty: not set), and the locator window's place and visibility.
     QString MYLOCATOR;
     int WLTOP = 0, WLLEFT = 0;

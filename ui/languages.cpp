@@ -32,6 +32,7 @@ const char *const serverNames[] = {"Velmundo", "Beam_DX", "N1MM"};
 const Texts serverMenu = {"Server", "Serveur"};
 
 const Texts rotctldItem = {"rotctld server (%1)", "Serveur rotctld (%1)"};
+const Texts pstItem = {"PST UDP server (%1)", "Serveur PST UDP (%1)"};
 const Texts helpPageFailure = {"Can't open the help page %1", "Ne peut ouvrir la page d'aide %1"};
 
 struct Message {
@@ -76,6 +77,11 @@ QString helpNotOpened(Language language, const QString &file)
 QString rotctldCaption(Language language, int port)
 {
     return pick(rotctldItem, language).arg(port);
+}
+
+QString pstCaption(Language language, int port)
+{
+    return pick(pstItem, language).arg(port);
 }
 
 void setSharedMessages(Settings &s, Language language)

@@ -21,6 +21,8 @@ QString serverMenuCaption(Language language, std::optional<Server> chosen);
 
 // "rotctld server (4533)": the network server's item, with its port.
 QString rotctldCaption(Language language, int port);
+// "PST UDP server (12000)": the PST listener's item, with its port.
+QString pstCaption(Language language, int port);
 
 // "Can't open the help page <file>": the page is missing or no program opens it.
 QString helpNotOpened(Language language, const QString &file);

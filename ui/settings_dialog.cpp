@@ -147,6 +147,11 @@ TFormInit::TFormInit(TForm1 *mainWindow) : QWidget(mainWindow, Qt::Window), form
     EditPortRotctld->setObjectName(QStringLiteral("EditPortRotctld"));
     CheckBoxRotctldAll = new QCheckBox;
     CheckBoxRotctldAll->setObjectName(QStringLiteral("CheckBoxRotctldAll"));
+    LabelPortPst = new QLabel(QStringLiteral("Port PST UDP :"));
+    EditPortPst = new QLineEdit(QStringLiteral("12000"));
+    EditPortPst->setObjectName(QStringLiteral("EditPortPst"));
+    CheckBoxPstAll = new QCheckBox;
+    CheckBoxPstAll->setObjectName(QStringLiteral("CheckBoxPstAll"));
     LabelMyLocator = new QLabel;
     EditMyLocator = new QLineEdit;
     EditMyLocator->setObjectName(QStringLiteral("EditMyLocator"));
@@ -171,9 +176,12 @@ TFormInit::TFormInit(TForm1 *mainWindow) : QWidget(mainWindow, Qt::Window), form
     n1mm->addWidget(LabelPortRotctld, 1, 0);
     n1mm->addWidget(EditPortRotctld, 1, 1);
     n1mm->addWidget(CheckBoxRotctldAll, 1, 3, 1, 2);
-    n1mm->addWidget(LabelMyLocator, 2, 0);
-    n1mm->addWidget(EditMyLocator, 2, 1);
-    n1mm->addWidget(LabelLocatorHint, 2, 3, 1, 2);
+    n1mm->addWidget(LabelPortPst, 2, 0);
+    n1mm->addWidget(EditPortPst, 2, 1);
+    n1mm->addWidget(CheckBoxPstAll, 2, 3, 1, 2);
+    n1mm->addWidget(LabelMyLocator, 3, 0);
+    n1mm->addWidget(EditMyLocator, 3, 1);
+    n1mm->addWidget(LabelLocatorHint, 3, 3, 1, 2);
     n1mm->setColumnMinimumWidth(2, 8);
     CheckBoxEnvoiCommande = new QCheckBox(this);
     CheckBoxEnvoiCommande->setObjectName(QStringLiteral("CheckBoxEnvoiCommande"));
@@ -197,9 +205,9 @@ TFormInit::TFormInit(TForm1 *mainWindow) : QWidget(mainWindow, Qt::Window), form
     connect(CheckBoxEnvoiCommande, &QCheckBox::toggled, this, [this] { CheckBoxEnvoiCommandeClick(); });
 
     move(120, 177);
-    // The design's 356 pixels, a row for the station's locator and room for the twelve
-    // interfaces without scrolling.
-    resize(426, 402);
+    // The design's 356 pixels, rows for the station's locator and the PST server, and room for
+    // the twelve interfaces without scrolling.
+    resize(426, 426);
 }
 
 void TFormInit::addHandler(const char *name, std::function<void()> handler)
@@ -309,6 +317,8 @@ void TFormInit::FormShow()
     CheckBoxEnvoiCommande->setChecked(s.JINGLE);
     EditPortRotctld->setText(QString::number(s.ROTCTLDPORT));
     CheckBoxRotctldAll->setChecked(s.ROTCTLDALL);
+    EditPortPst->setText(QString::number(s.PSTUDPPORT));
+    CheckBoxPstAll->setChecked(s.PSTUDPALL);
     EditMyLocator->setText(s.MYLOCATOR);
     LabelLocatorHint->hide();
     if (form1->MenuEnglish->isChecked())
@@ -474,6 +484,11 @@ bool TFormInit::FormClose()
         platform::ui().message(platform::MessageKind::Warning, rotctldPortMessage);
         return false;
     }
+    int pstPort = 0;
+    if (!wholeNumberWithin(EditPortPst, 1, 65535, pstPort)) {
+        platform::ui().message(platform::MessageKind::Warning, pstPortMessage);
+        return false;
+    }
     const QString myLocator = EditMyLocator->text();
     if (!myLocator.isEmpty() && !isStationLocator(myLocator)) {
         refuseLocator();
@@ -481,6 +496,8 @@ bool TFormInit::FormClose()
     }
     s.ROTCTLDPORT = rotctldPort;
     s.ROTCTLDALL = CheckBoxRotctldAll->isChecked();
+    s.PSTUDPPORT = pstPort;
+    s.PSTUDPALL = CheckBoxPstAll->isChecked();
     s.MYLOCATOR = myLocator.isEmpty() ? QString() : canonicalLocator(myLocator);
 
     s.N1mmPort = quint16(port);
@@ -491,6 +508,7 @@ bool TFormInit::FormClose()
     // settings are in force and reopening it would only repeat the failure.
     platform::guarded([&] { emit moveN1mmListener(listeningPort); });
     platform::guarded([this] { form1->moveRotctldServer(); });
+    platform::guarded([this] { form1->movePstServer(); });
     return true;
 }
 

@@ -101,6 +101,10 @@ public:
     QLabel *LabelPortRotctld;
     QLineEdit *EditPortRotctld;
     QCheckBox *CheckBoxRotctldAll;
+    // The PST UDP server's port and reach.
+    QLabel *LabelPortPst;
+    QLineEdit *EditPortPst;
+    QCheckBox *CheckBoxPstAll;
     // The station's own locator, with the hint shown while what was typed is refused.
     QLabel *LabelMyLocator;
     QLineEdit *EditMyLocator;
@@ -185,4 +189,5 @@ private:
     // The parking choice goes to its page at the first activation of each showing only.
     bool parkingPending = false;
     QString rotctldPortMessage;
+    QString pstPortMessage;
 };

@@ -39,6 +39,8 @@ const Text myLocator = {"My locator :", "Mon locator :"};
 const Text locatorHint = {"4, 6 or 8 characters: JN18du", "4, 6 ou 8 caractères : JN18du"};
 const Text rotctldPort = {"The rotctld port must be a whole number from 1 to 65535",
                           "Le port rotctld doit être un nombre entier de 1 à 65535"};
+const Text pstPort = {"The PST UDP port must be a whole number from 1 to 65535",
+                      "Le port PST UDP doit être un nombre entier de 1 à 65535"};
 const Text hamlibModel = {"Model", "Modèle"};
 const Text hamlibSearch = {"Type to search: maker, model, number", "Taper pour chercher : marque, modèle, numéro"};
 const Text hamlibDevice = {"Device", "Accès"};
@@ -65,6 +67,8 @@ void TFormInit::setLanguageTexts(languages::Language language)
     CheckBoxEnvoiCommande->setText(jingle.in(language));
     CheckBoxRotctldAll->setText(rotctldAll.in(language));
     rotctldPortMessage = rotctldPort.in(language);
+    CheckBoxPstAll->setText(rotctldAll.in(language));
+    pstPortMessage = pstPort.in(language);
     LabelMyLocator->setText(myLocator.in(language));
     LabelLocatorHint->setText(locatorHint.in(language));
     LabelHamlibModel->setText(hamlibModel.in(language));

@@ -87,6 +87,7 @@ TForm1::TForm1(QWidget *parent) : QMainWindow(parent)
     createMenus();
     createServers();
     createRotctldServer();
+    createPstServer();
     qApp->installEventFilter(this);
     // The menu bar stays in the window, so the client area is the design's 471 x 44.
     move(3, 114);
@@ -273,6 +274,7 @@ void TForm1::FormActivate()
     const QScopedValueRollback inActivation(activating, true);
     startListenerAtFirstActivation();
     startRotctldAtFirstActivation();
+    startPstAtFirstActivation();
     pushStoredSettings();
     openDdeLinkAtFirstActivation();
     showPendingAngle();
@@ -320,6 +322,7 @@ void TForm1::FormClose()
     // network client steers once the exit sequence has begun. A second close request skips
     // the rotator's remaining steps.
     platform::guardedWhileClosing([this] { closeRotctldServer(); });
+    platform::guardedWhileClosing([this] { closePstServer(); });
     platform::guardedWhileClosing([this] { Stop_Track(); });
     settleLines();
     if (!skipRotatorAtExit)

@@ -27,6 +27,7 @@ class DdeClientConv;
 class DdeClientItem;
 class UDPServer;
 class RotctldServer;
+class PstServer;
 class TFormAngle;
 class TFormLocator;
 class TFormInit;
@@ -151,7 +152,7 @@ public:
     void turnTo(int azimuth, TrackingEngine::Reply reply = {});
     // A client's M: toward the end stop on that side of the selected interface, like MAN.
     void rotctldMove(rotctld::Direction direction, const rotctld::Done &done);
-    // A client's S or R: the selected interface's stop, its port opened for it if need be.
+    // A client's S or R, a PST STOP: the selected interface's stop, its port opened for it if need be.
     rotctld::Status rotctldStop();
     rotctld::Motion rotctldMotion() const;
     rotctld::Status rotctldStatus(Outcome outcome) const;
@@ -166,6 +167,18 @@ public:
     void showRotctldCaption();
     void startRotctldAtFirstActivation();
     void closeRotctldServer();
+
+    // The PST UDP server, on or off whatever azimuth server is chosen, like rotctld's: its
+    // datagrams go out like a client's P, stop and park.
+    void createPstServer();
+    void MenuServerPstClick();
+    // Listens on PSTUDPPORT when PSTUDP is on, else closes; a port that cannot be bound turns
+    // PSTUDP off, unticks the item and is thrown as TorvanelError.
+    void applyPstServer();
+    void movePstServer();
+    void showPstCaption();
+    void startPstAtFirstActivation();
+    void closePstServer();
 
     DriverTable drivers;
     // AUTO, the request in progress and the newest waiting; it drives the interfaces.
@@ -215,6 +228,7 @@ public:
     ::DdeClientConv *DdeClientConv;
     ::DdeClientItem *DdeClientItem;
     RotctldServer *rotctldServer;
+    PstServer *pstServer;
     // A client's last M and the azimuth it went for, until a stop.
     std::optional<std::pair<rotctld::Direction, int>> rotctldMoving;
     // The menu bar, in its order.
@@ -228,6 +242,7 @@ public:
     QAction *menuServerBeamDX;
     QAction *MenuServerN1MM;
     QAction *MenuServerRotctld;
+    QAction *MenuServerPst;
     QMenu *MenuLangue;
     QAction *MenuEnglish;
     QAction *MenuFrancais;

@@ -83,6 +83,8 @@ void TForm1::createMenus()
     MenuServer->addSeparator();
     MenuServerRotctld = menuItem(this, MenuServer, "MenuServerRotctld", languages::rotctldCaption(Language::English, settings().ROTCTLDPORT));
     MenuServerRotctld->setCheckable(true);
+    MenuServerPst = menuItem(this, MenuServer, "MenuServerPst", languages::pstCaption(Language::English, settings().PSTUDPPORT));
+    MenuServerPst->setCheckable(true);
 
     MenuLangue = submenu(this, "MenuLangue", QStringLiteral("Language"));
     bar->addMenu(MenuLangue);
@@ -216,6 +218,7 @@ void TForm1::setLanguageTexts(Language language)
     }
     MenuServer->setTitle(languages::serverMenuCaption(language, chosen));
     showRotctldCaption();
+    showPstCaption();
     languages::setSharedMessages(settings(), language);
 }
 
