@@ -49,6 +49,7 @@ enum class Kind {
     HamlibModel,
     HamlibDevice,
     HamlibPoll,
+    Text,
 };
 
 // One line of the file, in the writer's order; the reader finds it by its key.
@@ -60,6 +61,7 @@ struct Line {
     long double Settings::*real = nullptr;
     BaudSetting Settings::*baud = nullptr;
     bool Settings::*flag = nullptr;
+    QString Settings::*text = nullptr;
 };
 
 constexpr Line section(const char *name)
@@ -86,6 +88,11 @@ constexpr Line baud(const char *key, BaudSetting Settings::*member, int rotatorI
 constexpr Line flag(const char *key, bool Settings::*member)
 {
     return {key, Kind::Flag, -1, nullptr, nullptr, nullptr, member};
+}
+// Written only when it holds something.
+constexpr Line text(const char *key, QString Settings::*member)
+{
+    return {key, Kind::Text, -1, nullptr, nullptr, nullptr, nullptr, member};
 }
 constexpr int measure(WindowMeasure which)
 {
@@ -222,6 +229,12 @@ constexpr Line lines[] = {
     flag("PSTUDP", &Settings::PSTUDP),
     integer("PSTUDPPORT", Kind::NetworkPort, &Settings::PSTUDPPORT),
     flag("PSTUDPALL", &Settings::PSTUDPALL),
+
+    // The heading sent to N1MM Logger+.
+    flag("N1MMHEADING", &Settings::N1MMHEADING),
+    integer("N1MMHEADINGPORT", Kind::NetworkPort, &Settings::N1MMHEADINGPORT),
+    text("N1MMHEADINGHOST", &Settings::N1MMHEADINGHOST),
+    text("N1MMROTOR", &Settings::N1MMROTOR),
 };
 
 // The settings dialog's limits for the N1MM Logger port and antenna.
@@ -497,6 +510,9 @@ bool apply(const Line &line, const QString &text, Settings &s, ConfigurationTarg
     }
     case Kind::HamlibDevice:
         s.HAMLIB_DEVICE = text;
+        break;
+    case Kind::Text:
+        s.*line.text = text;
         break;
     }
     return true;
@@ -878,6 +894,10 @@ QByteArray configurationText(const Settings &s, const ConfigurationTarget &targe
             break;
         case Kind::HamlibDevice:
             add(key + s.HAMLIB_DEVICE);
+            break;
+        case Kind::Text:
+            if (!(s.*line.text).isEmpty())
+                add(key + s.*line.text);
             break;
         }
     }

@@ -105,6 +105,10 @@ public:
     QLabel *LabelPortPst;
     QLineEdit *EditPortPst;
     QCheckBox *CheckBoxPstAll;
+    // The heading sent to N1MM Logger+: wanted, its port, the rotor's name and the address.
+    QCheckBox *CheckBoxN1mmHeading;
+    QLabel *LabelN1mmHeadingPort, *LabelN1mmRotor, *LabelN1mmHeadingHost;
+    QLineEdit *EditN1mmHeadingPort, *EditN1mmRotor, *EditN1mmHeadingHost;
     // The station's own locator, with the hint shown while what was typed is refused.
     QLabel *LabelMyLocator;
     QLineEdit *EditMyLocator;
@@ -190,4 +194,6 @@ private:
     bool parkingPending = false;
     QString rotctldPortMessage;
     QString pstPortMessage;
+    QString headingPortMessage;
+    QString headingHostMessage;
 };

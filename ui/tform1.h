@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHostAddress>
 #include <QMainWindow>
 
 #include <memory>
@@ -28,6 +29,7 @@ class DdeClientItem;
 class UDPServer;
 class RotctldServer;
 class PstServer;
+class N1mmHeading;
 class TFormAngle;
 class TFormLocator;
 class TFormInit;
@@ -128,7 +130,8 @@ public:
     // Azimuth servers: N1MM Logger over UDP, Velmundo and Beam_DX over DDE.
     void createServers();
     void connectServersToSettingsDialog();
-    void UDPServerUDPRead(const QByteArray &bytes, bool morePending = false);
+    // sender: the logger's address, where its heading goes.
+    void UDPServerUDPRead(const QByteArray &bytes, bool morePending = false, const QHostAddress &sender = {});
     void MenuServerN1MMClick();
     void MenuServerVelmundoClick();
     void menuServerBeamDXClick();
@@ -229,6 +232,8 @@ public:
     ::DdeClientItem *DdeClientItem;
     RotctldServer *rotctldServer;
     PstServer *pstServer;
+    // The heading sent back to N1MM Logger+.
+    N1mmHeading *n1mmHeading;
     // A client's last M and the azimuth it went for, until a stop.
     std::optional<std::pair<rotctld::Direction, int>> rotctldMoving;
     // The menu bar, in its order.

@@ -130,4 +130,5 @@ inline const QByteArray fullSample = "[TORVANEL  V2.4.1DX]\r\n"
                                    "AZOFFSET_HAMLIB=0\r\n"
                                    "STOP_HAMLIB=N\r\n"
                                    "HAMLIB_POLL=1000\r\n"
-                                   "PSTUDPPORT=12000\r\n";
+                                   "PSTUDPPORT=12000\r\n"
+                                   "N1MMHEADINGPORT=13010\r\n";
