@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <optional>
 #include <utility>
+#include <QScopedValueRollback>
 
 #include "platform/error.h"
 #include "sources/rotctld_protocol.h"
@@ -123,6 +124,7 @@ void PstServer::listen(quint16 port, bool allowOtherComputers)
 void PstServer::readDatagrams()
 {
     std::optional<pst::Request> move;
+    QHostAddress mover;
     for (int read = 0; read < MaxDatagramsAtOnce && socket.hasPendingDatagrams(); ++read) {
         QHostAddress sender;
         const qint64 size = socket.pendingDatagramSize();
@@ -137,17 +139,21 @@ void PstServer::readDatagrams()
         if (stops) {
             // Nothing read before a stop, nor beside it, moves the antenna after it.
             move.reset();
+            const QScopedValueRollback from(serving, sender);
             rotator.stop();
         }
         for (const pst::Request &request : requests) {
             if (request.kind == pst::Request::AskAzimuth)
                 socket.writeDatagram(pst::azimuthAnswer(rotator.azimuth()), sender, quint16(socket.localPort() + 1));
-            else if (request.kind != pst::Request::Stop && !stops)
+            else if (request.kind != pst::Request::Stop && !stops) {
                 move = request;
+                mover = sender;
+            }
         }
     }
     if (!move)
         return;
+    const QScopedValueRollback from(serving, mover);
     switch (move->kind) {
     case pst::Request::Azimuth:
         rotator.turnTo(move->azimuth);

@@ -60,10 +60,13 @@ public:
     bool isListening() const { return socket.state() == QAbstractSocket::BoundState; }
     quint16 port() const { return socket.localPort(); }
     bool allowsOtherComputers() const { return socket.localAddress() != QHostAddress(QHostAddress::LocalHost); }
+    // The address that sent the request the rotator is being given, while it is.
+    QHostAddress client() const { return serving; }
 
 private:
     void readDatagrams();
 
     QUdpSocket socket;
     PstRotator rotator;
+    QHostAddress serving;
 };

@@ -24,6 +24,7 @@ const Texts captions[] = {
     {"Language", "Langue"},
     {"About Torvanel", "A propos de Torvanel"},
     {"Help", "Aide"},
+    {"Activity", "Activité"},
 };
 
 // Indexed by Server.
@@ -72,6 +73,15 @@ QString serverMenuCaption(Language language, std::optional<Server> chosen)
 QString helpNotOpened(Language language, const QString &file)
 {
     return pick(helpPageFailure, language).arg(file);
+}
+
+QString refusal(Language language, Refusal why)
+{
+    // Indexed by Refusal.
+    static const Texts reasons[] = {{"not a number", "pas un nombre"},
+                                    {"out of range", "hors limites"},
+                                    {"no interface selected", "aucune interface choisie"}};
+    return pick(reasons[int(why)], language);
 }
 
 QString rotctldCaption(Language language, int port)

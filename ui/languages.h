@@ -12,7 +12,7 @@ enum class Language { English, French };
 enum class Server { Velmundo, BeamDX, N1mm };
 
 // The main window's captions that follow the language.
-enum class Caption { Quit, Favourites, Azimuth, Language, About, Help };
+enum class Caption { Quit, Favourites, Azimuth, Language, About, Help, Activity };
 
 QString caption(Caption item, Language language);
 
@@ -26,6 +26,10 @@ QString pstCaption(Language language, int port);
 
 // "Can't open the help page <file>": the page is missing or no program opens it.
 QString helpNotOpened(Language language, const QString &file);
+
+// Why the activity window says a request was refused.
+enum class Refusal { NotANumber, OutOfRange, NoInterface };
+QString refusal(Language language, Refusal why);
 
 // Sets the messages that other windows show in the current language.
 void setSharedMessages(Settings &s, Language language);

@@ -80,6 +80,7 @@ TForm1::TForm1(QWidget *parent) : QMainWindow(parent)
         showInterfaceState();
     });
     engine = new TrackingEngine(drivers, this);
+    activity = new ActivityLog(this);
     connect(engine, &TrackingEngine::tracked, this, [this](const TrackResult &result) {
         platform::guarded([&] { showTrackResult(result); });
     });
@@ -165,7 +166,9 @@ void TForm1::createPanel()
     auto guardedClick = [this](QPushButton *button, void (TForm1::*handler)()) {
         connect(button, &QPushButton::clicked, this, [this, handler] { platform::guarded([=, this] { (this->*handler)(); }); });
     };
-    guardedClick(ButtonTrack, &TForm1::ButtonTrackClick);
+    connect(ButtonTrack, &QPushButton::clicked, this, [this] {
+        platform::guarded([this] { fromSource({ActivitySource::Man, {}}, [this] { ButtonTrackClick(); }); });
+    });
     guardedClick(BitBtnAuto, &TForm1::BitBtnAutoClick);
     guardedClick(BitBtnStop, &TForm1::BitBtnStopClick);
     guardedClick(BitBtnLP, &TForm1::BitBtnLPClick);
@@ -182,6 +185,7 @@ void TForm1::createPanel()
     });
     connect(UpDownAzi, &UpDown::mouseDown, this, [this] { platform::guarded([this] { UpDownAziMouseDown(); }); });
     connect(UpDownAzi, &UpDown::mouseUp, this, [this] { platform::guarded([this] { UpDownAziMouseUp(); }); });
+    UpDownAzi->stepping = [this](const std::function<void()> &step) { fromSource({ActivitySource::Arrows, {}}, step); };
 }
 
 void TForm1::createFavouritesRow()

@@ -15,6 +15,7 @@
 #include "rotator/tracking_engine.h"
 #include "sources/rotctld_protocol.h"
 #include "app/configuration.h"
+#include "ui/activity_log.h"
 #include "ui/languages.h"
 
 class QAction;
@@ -30,6 +31,7 @@ class UDPServer;
 class RotctldServer;
 class PstServer;
 class N1mmHeading;
+class ActivityWindow;
 class TFormAngle;
 class TFormLocator;
 class TFormInit;
@@ -126,6 +128,9 @@ public:
     void MenuLocatorClick();
     void MenuAideClick();
     void MenuAProposClick();
+    void MenuActivityClick();
+    // Runs what a source does: the requests it makes are logged as that source's.
+    void fromSource(const ActivitySource &source, const std::function<void()> &action);
 
     // Azimuth servers: N1MM Logger over UDP, Velmundo and Beam_DX over DDE.
     void createServers();
@@ -248,6 +253,7 @@ public:
     QAction *MenuServerN1MM;
     QAction *MenuServerRotctld;
     QAction *MenuServerPst;
+    QAction *MenuServerActivity;
     QMenu *MenuLangue;
     QAction *MenuEnglish;
     QAction *MenuFrancais;
@@ -273,6 +279,10 @@ public:
     TFormAngle *FormAngle = nullptr;
     TFormLocator *FormLocator = nullptr;
     TFormInit *FormInit = nullptr;
+    ActivityWindow *FormActivity = nullptr;
+    // The last requests and their outcomes, and who makes the one being made.
+    ActivityLog *activity;
+    ActivitySource activitySource;
 
 signals:
     // The window has closed: stopped, parked and saved.
@@ -308,6 +318,8 @@ private:
     void setLanguageTexts(languages::Language language);
     // The engine's result: the lamp, the beeps, the error report and the focus hand-back.
     void showTrackResult(const TrackResult &result);
+    // Adds the request to the activity log, which hears its outcome.
+    void logRequest(quint64 request);
     void showAutoMode(bool on);
     void showLamp(bool on);
     void selectDdeServer(QAction *item, languages::Server server, const QString &service);

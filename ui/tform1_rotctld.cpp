@@ -101,22 +101,26 @@ void TForm1::createRotctldServer()
     const auto answer = [this](const rotctld::Done &done) {
         return [this, done](const TrackResult &result) { done(rotctldStatus(result.outcome)); };
     };
+    // The requests a client makes are logged as its.
+    const auto client = [this](const std::function<void()> &request) {
+        fromSource(ActivitySource::peer(ActivitySource::Rotctld, rotctldServer->client()), request);
+    };
     rotctld::Rotator rotator{
-        [this, answer](int azimuth, const rotctld::Done &done) {
-            answering(done, [&] { turnTo(azimuth, answer(done)); });
+        [this, answer, client](int azimuth, const rotctld::Done &done) {
+            answering(done, [&] { client([&] { turnTo(azimuth, answer(done)); }); });
         },
         // Where the antenna is read to be, else where it was sent, else what the display shows.
         [this] { return knownAzimuth(); },
         [this](rotctld::Done done) { done(rotctldStop()); },
-        [this, answer](const rotctld::Done &done) {
+        [this, answer, client](const rotctld::Done &done) {
             if (!parksAtExit()) {
                 done(rotctld::Status::NotAvailable);
                 return;
             }
-            answering(done, [&] { park(answer(done)); });
+            answering(done, [&] { client([&] { park(answer(done)); }); });
         },
-        [this](rotctld::Direction direction, const rotctld::Done &done) {
-            answering(done, [&] { rotctldMove(direction, done); });
+        [this, client](rotctld::Direction direction, const rotctld::Done &done) {
+            answering(done, [&] { client([&] { rotctldMove(direction, done); }); });
         },
         [this] { return rotctldMotion(); }};
     rotctldServer = new RotctldServer(std::move(rotator), this);
@@ -228,16 +232,20 @@ void TForm1::createPstServer()
 {
     // A sender hears nothing back but AZ?'s answer: errors are shown, and a locator that leads
     // nowhere (no station locator, the same square) moves nothing.
+    // The requests a sender makes are logged as its, and what they raise is shown.
+    const auto sender = [this](const std::function<void()> &request) {
+        carryingOut([&] { fromSource(ActivitySource::peer(ActivitySource::Pst, pstServer->client()), request); });
+    };
     pstServer = new PstServer(
-        {[this](int azimuth) { carryingOut([&] { turnTo(azimuth); }); },
-         [this](const QString &other) {
+        {[this, sender](int azimuth) { sender([&] { turnTo(azimuth); }); },
+         [this, sender](const QString &other) {
              if (const auto azimuth = shortPathAzimuth(settings().MYLOCATOR, other))
-                 carryingOut([&] { turnTo(*azimuth); });
+                 sender([&] { turnTo(*azimuth); });
          },
          [this] { rotctldStop(); },
-         [this] {
+         [this, sender] {
              if (parksAtExit())
-                 carryingOut([this] { park(); });
+                 sender([this] { park(); });
          },
          [this] { return knownAzimuth(); }},
         this);

@@ -94,7 +94,7 @@ void TForm1::UDPServerUDPRead(const QByteArray &bytes, bool morePending, const Q
         engine->hold();
     }
     if (const auto azimuth = datagram::goAzimuth(bytes)) {
-        UpDownAzi->setPosition(*azimuth);
+        fromSource(ActivitySource::peer(ActivitySource::N1mm, sender), [&] { UpDownAzi->setPosition(*azimuth); });
         cadran();
     } else if (datagram::holdsStop(bytes) && !bytes.contains("<goazi>")) {
         BitBtnStopClick();
@@ -160,7 +160,7 @@ void TForm1::DdeClientItemChange()
     const dde::AzimuthText read = dde::readAzimuth(DdeClientItem->text());
     settings().DdeAzimuthText = read.text;
     if (read.azimuth)
-        UpDownAzi->setPosition(*read.azimuth);
+        fromSource({ActivitySource::Mapping, {}}, [&] { UpDownAzi->setPosition(*read.azimuth); });
 }
 
 void TForm1::moveN1mmListener()
