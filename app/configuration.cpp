@@ -45,10 +45,11 @@ enum class Kind {
     Angle,
     FavouriteAzimuth,
     FavouriteName,
-    RotctldPort,
+    NetworkPort,
     HamlibModel,
     HamlibDevice,
     HamlibPoll,
+    Text,
 };
 
 // One line of the file, in the writer's order; the reader finds it by its key.
@@ -60,6 +61,7 @@ struct Line {
     long double Settings::*real = nullptr;
     BaudSetting Settings::*baud = nullptr;
     bool Settings::*flag = nullptr;
+    QString Settings::*text = nullptr;
 };
 
 constexpr Line section(const char *name)
@@ -86,6 +88,11 @@ constexpr Line baud(const char *key, BaudSetting Settings::*member, int rotatorI
 constexpr Line flag(const char *key, bool Settings::*member)
 {
     return {key, Kind::Flag, -1, nullptr, nullptr, nullptr, member};
+}
+// Written only when it holds something.
+constexpr Line text(const char *key, QString Settings::*member)
+{
+    return {key, Kind::Text, -1, nullptr, nullptr, nullptr, nullptr, member};
 }
 constexpr int measure(WindowMeasure which)
 {
@@ -199,7 +206,7 @@ constexpr Line lines[] = {
 
     // The rotctld server, after every line that older readers know.
     flag("ROTCTLD", &Settings::ROTCTLD),
-    integer("ROTCTLDPORT", Kind::RotctldPort, &Settings::ROTCTLDPORT),
+    integer("ROTCTLDPORT", Kind::NetworkPort, &Settings::ROTCTLDPORT),
     flag("ROTCTLDALL", &Settings::ROTCTLDALL),
 
     // The station's locator and the locator window.
@@ -217,6 +224,17 @@ constexpr Line lines[] = {
     integer("AZOFFSET_HAMLIB", Kind::Offset, &Settings::AZOFFSET_HAMLIB),
     integer("STOP_HAMLIB", Kind::Stop, &Settings::STOP_HAMLIB),
     integer("HAMLIB_POLL", Kind::HamlibPoll, &Settings::HAMLIB_POLL),
+
+    // The PST UDP server, after every line of the files written before it.
+    flag("PSTUDP", &Settings::PSTUDP),
+    integer("PSTUDPPORT", Kind::NetworkPort, &Settings::PSTUDPPORT),
+    flag("PSTUDPALL", &Settings::PSTUDPALL),
+
+    // The heading sent to N1MM Logger+.
+    flag("N1MMHEADING", &Settings::N1MMHEADING),
+    integer("N1MMHEADINGPORT", Kind::NetworkPort, &Settings::N1MMHEADINGPORT),
+    text("N1MMHEADINGHOST", &Settings::N1MMHEADINGHOST),
+    text("N1MMROTOR", &Settings::N1MMROTOR),
 };
 
 // The settings dialog's limits for the N1MM Logger port and antenna.
@@ -474,7 +492,7 @@ bool apply(const Line &line, const QString &text, Settings &s, ConfigurationTarg
         s.FAVTXT[line.index] = text;
         target.setFavouriteCaption(line.index, text);
         break;
-    case Kind::RotctldPort: {
+    case Kind::NetworkPort: {
         const auto n = integerValue(value);
         if (!n || *n < 1 || *n > 65535)
             return false;
@@ -492,6 +510,9 @@ bool apply(const Line &line, const QString &text, Settings &s, ConfigurationTarg
     }
     case Kind::HamlibDevice:
         s.HAMLIB_DEVICE = text;
+        break;
+    case Kind::Text:
+        s.*line.text = text;
         break;
     }
     return true;
@@ -866,13 +887,17 @@ QByteArray configurationText(const Settings &s, const ConfigurationTarget &targe
         case Kind::FavouriteName:
             add(key + s.FAVTXT[line.index]);
             break;
-        case Kind::RotctldPort:
+        case Kind::NetworkPort:
         case Kind::HamlibModel:
         case Kind::HamlibPoll:
             add(key + QString::number(s.*line.integer));
             break;
         case Kind::HamlibDevice:
             add(key + s.HAMLIB_DEVICE);
+            break;
+        case Kind::Text:
+            if (!(s.*line.text).isEmpty())
+                add(key + s.*line.text);
             break;
         }
     }

@@ -125,6 +125,16 @@ struct Settings {
     bool ROTCTLD = false;
     int ROTCTLDPORT = 4533;
     bool ROTCTLDALL = false;
+    // The PST UDP server: wanted on, its port, reachable from other computers.
+    bool PSTUDP = false;
+    int PSTUDPPORT = 12000;
+    bool PSTUDPALL = false;
+    // The heading sent to N1MM Logger+: wanted even when another server is chosen, its UDP port,
+    // the address it goes to (empty: the logger's) and the rotor's name (empty: the logger's).
+    bool N1MMHEADING = false;
+    int N1MMHEADINGPORT = 13010;
+    QString N1MMHEADINGHOST;
+    QString N1MMROTOR;
     // The station's own locator (empty: not set), and the locator window's place and visibility.
     QString MYLOCATOR;
     int WLTOP = 0, WLLEFT = 0;

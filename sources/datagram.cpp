@@ -37,6 +37,18 @@ std::optional<int> goAzimuth(const QByteArray &bytes)
     return azimuth;
 }
 
+QString rotorName(const QByteArray &bytes)
+{
+    static const QString open = QStringLiteral("<rotor>");
+    static const QString close = QStringLiteral("</rotor>");
+    const QString all = text(bytes);
+    const qsizetype start = all.indexOf(open);
+    const qsizetype end = all.indexOf(close);
+    if (start < 0 || end <= start)
+        return {};
+    return all.sliced(start + open.size(), end - start - open.size()).trimmed();
+}
+
 bool holdsStop(const QByteArray &bytes)
 {
     return text(bytes).contains(QLatin1String("<stop"));

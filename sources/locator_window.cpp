@@ -76,13 +76,22 @@ void TFormLocator::showEvent(QShowEvent *event)
     EditLocator->selectAll();
 }
 
-std::optional<locator::Path> TFormLocator::path() const
+std::optional<locator::Path> beamPath(const QString &station, const QString &other)
 {
-    const QString station = mainWindow.stationLocator();
-    const QString other = EditLocator->text();
     if (!isStationLocator(station) || !isStationLocator(other) || sameSquare(station, other))
         return std::nullopt;
     return locator::path(station.toLatin1(), other.toLatin1());
+}
+
+std::optional<int> shortPathAzimuth(const QString &station, const QString &other)
+{
+    const auto path = beamPath(station, other);
+    return path ? std::optional<int>(wholeDegrees(path->azimuth)) : std::nullopt;
+}
+
+std::optional<locator::Path> TFormLocator::path() const
+{
+    return beamPath(mainWindow.stationLocator(), EditLocator->text());
 }
 
 void TFormLocator::EditLocatorChange()

@@ -9,6 +9,12 @@
 class QLabel;
 class QLineEdit;
 
+// From the station's locator to the other's; none while either is not a locator, or one square
+// holds the other.
+std::optional<locator::Path> beamPath(const QString &station, const QString &other);
+// The short path's azimuth of beamPath in whole degrees 0..359.
+std::optional<int> shortPathAzimuth(const QString &station, const QString &other);
+
 // What the locator window needs of the main window.
 struct BeamInput {
     std::function<QString()> stationLocator; // MYLOCATOR; empty while it is not set

@@ -115,6 +115,7 @@ private:
         awaiting = true;
         const quint64 ticket = ++command;
         const QScopedValueRollback inside(carryingOut, true);
+        const QScopedValueRollback serving(static_cast<RotctldServer *>(parent())->serving, peer);
         rotctld::answer(request, rotator, [self = QPointer<Connection>(this), ticket](const QByteArray &reply) {
             if (self)
                 self->answered(ticket, reply);

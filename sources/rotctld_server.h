@@ -39,6 +39,8 @@ public:
     quint16 port() const { return server.serverPort(); }
     bool allowsOtherComputers() const { return server.serverAddress() != QHostAddress(QHostAddress::LocalHost); }
     int connectionCount() const;
+    // The address of the client whose command the rotator is being given, while it is.
+    QHostAddress client() const { return serving; }
 
 private:
     class Connection;
@@ -63,4 +65,5 @@ private:
 
     Listener server;
     rotctld::Rotator rotator;
+    QHostAddress serving;
 };

@@ -27,7 +27,7 @@ public:
     }
 
 signals:
-    void received(const QByteArray &bytes, bool morePending);
+    void received(const QByteArray &bytes, bool morePending, const QHostAddress &sender);
     void drained();
 
 private:
@@ -43,12 +43,13 @@ private:
                 continue;
             }
             QByteArray bytes(qMax<qint64>(size, 0), Qt::Uninitialized);
-            const qint64 got = readDatagram(bytes.data(), bytes.size());
+            QHostAddress sender;
+            const qint64 got = readDatagram(bytes.data(), bytes.size(), &sender);
             // A failed receive ends that attempt only; the next datagram brings readyRead again.
             if (got < 0)
                 break;
             bytes.truncate(got);
-            emit received(bytes, hasPendingDatagrams());
+            emit received(bytes, hasPendingDatagrams(), sender);
         }
         handling = false;
         emit drained();

@@ -44,7 +44,7 @@ public:
 signals:
     // One datagram's bytes, one at a time per binding, in arrival order; morePending when
     // others already wait behind it.
-    void OnUDPRead(const QByteArray &bytes, bool morePending);
+    void OnUDPRead(const QByteArray &bytes, bool morePending, const QHostAddress &sender);
     // The datagrams that were waiting have all been handled.
     void OnUDPDrained();
 

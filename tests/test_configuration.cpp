@@ -217,6 +217,13 @@ const QHash<QString, Probe> &probes()
         p["rotctld"] = [](const Settings &s, const RecordingTarget &, const QList<SkippedLine> &) {
             return QString("%1 %2 %3").arg(s.ROTCTLD ? "on" : "off").arg(s.ROTCTLDPORT).arg(s.ROTCTLDALL ? "all" : "local");
         };
+        p["heading"] = [](const Settings &s, const RecordingTarget &, const QList<SkippedLine> &) {
+            return QString("%1 %2 [%3] [%4]").arg(s.N1MMHEADING ? "on" : "off").arg(s.N1MMHEADINGPORT)
+                .arg(s.N1MMHEADINGHOST, s.N1MMROTOR);
+        };
+        p["PST"] = [](const Settings &s, const RecordingTarget &, const QList<SkippedLine> &) {
+            return QString("%1 %2 %3").arg(s.PSTUDP ? "on" : "off").arg(s.PSTUDPPORT).arg(s.PSTUDPALL ? "all" : "local");
+        };
         p["MYLOCATOR"] = [](const Settings &s, const RecordingTarget &, const QList<SkippedLine> &) {
             return s.MYLOCATOR;
         };
@@ -493,6 +500,13 @@ void TestConfiguration::readerRules_data()
     row("ROTCTLDPORT 0 kept out", "ROTCTLDPORT=0", "rotctld", "off 4533 local");
     row("ROTCTLDPORT above 65535 reported", "ROTCTLDPORT=65536", "skipped", "1");
     row("ROTCTLDPORT not a number reported", "ROTCTLDPORT=abc", "skipped", "1");
+    row("PST defaults", "ROTCTLD=1", "PST", "off 12000 local");
+    row("PST on, port, other computers", "PSTUDP=1\r\nPSTUDPPORT=12010\r\nPSTUDPALL=1", "PST", "on 12010 all");
+    row("PSTUDPPORT 0 reported", "PSTUDPPORT=0", "skipped", "1");
+    row("heading defaults", "PSTUDP=1", "heading", "off 13010 [] []");
+    row("heading on, port, address, rotor",
+        "N1MMHEADING=1\r\nN1MMHEADINGPORT=13011\r\nN1MMHEADINGHOST=10.0.0.2\r\nN1MMROTOR=Tri band", "heading",
+        "on 13011 [10.0.0.2] [Tri band]");
     row("MYLOCATOR in its usual writing", "MYLOCATOR=jn18DU", "MYLOCATOR", "JN18du");
     row("MYLOCATOR that is no locator reported", "MYLOCATOR=JN18d\r\nMYLOCATOR=ZZ00", "skipped", "1,2");
 
@@ -556,7 +570,7 @@ void TestConfiguration::firstSaveWritesSampleLines()
     QCOMPARE(written.left(firstStartSample.size()), firstStartSample);
     QVERIFY(written.endsWith("FAV6TXT=Fav.6\r\nROTCTLDPORT=4533\r\nWLLEFT=0\r\nWLTOP=0\r\n[HAMLIB]\r\nHAMLIB_MODEL=1\r\nBAUD_HAMLIB=\r\n"
                              "HAMLIB_DEVICE=\r\nSTEP_HAMLIB=1\r\nAZOFFSET_HAMLIB=0\r\nSTOP_HAMLIB=N\r\n"
-                             "HAMLIB_POLL=200\r\n"));
+                             "HAMLIB_POLL=200\r\nPSTUDPPORT=12000\r\nN1MMHEADINGPORT=13010\r\n"));
     QVERIFY(!QFile::exists(s.BackupPath));
     QVERIFY(!hasWriteBit(s.ConfigPath));
     QVERIFY(ui->messages.isEmpty());
@@ -630,6 +644,13 @@ void TestConfiguration::everyLineInOrder()
     s.AZOFFSET_HAMLIB = -4;
     s.STOP_HAMLIB = SouthStop;
     s.HAMLIB_POLL = 250;
+    s.PSTUDP = true;
+    s.PSTUDPPORT = 12010;
+    s.PSTUDPALL = true;
+    s.N1MMHEADING = true;
+    s.N1MMHEADINGPORT = 13011;
+    s.N1MMHEADINGHOST = "192.168.1.20";
+    s.N1MMROTOR = "Tribander";
 
     const QByteArray expected = "[TORVANEL  V2.4.1DX]\r\n"
                                 "LANGUAGE=FRENCH\r\nAUTO=1\r\nSERVER=N1MM\r\nPORTN1MM=12041\r\n"
@@ -662,7 +683,10 @@ void TestConfiguration::everyLineInOrder()
                                 "MYLOCATOR=FN31pr\r\nWLLEFT=800\r\nWLTOP=900\r\nWLOC=1\r\n"
                                 "[HAMLIB]\r\nHAMLIB_MODEL=603\r\nPORT_HAMLIB=7\r\nBAUD_HAMLIB=9600\r\n"
                                 "HAMLIB_DEVICE=shack:4533\r\nSTEP_HAMLIB=2\r\nAZOFFSET_HAMLIB=-4\r\n"
-                                "STOP_HAMLIB=S\r\nHAMLIB_POLL=250\r\n";
+                                "STOP_HAMLIB=S\r\nHAMLIB_POLL=250\r\n"
+                                "PSTUDP=1\r\nPSTUDPPORT=12010\r\nPSTUDPALL=1\r\n"
+                                "N1MMHEADING=1\r\nN1MMHEADINGPORT=13011\r\nN1MMHEADINGHOST=192.168.1.20\r\n"
+                                "N1MMROTOR=Tribander\r\n";
     const QByteArray written = configurationText(s, target, StoredChoices());
     QCOMPARE(fileLines(written), fileLines(expected));
     QCOMPARE(written, expected);

@@ -45,6 +45,7 @@ private slots:
     void azimuthBoxIsTypedOver();
     void locatorTurnsShortAndLongPath();
     void secondStartBringsTheWindowForward();
+    void activityWindowFromTheKeyboard();
 
 private:
     // Starts the program with these lines in its file; its main window once it is active.
@@ -293,6 +294,16 @@ void TestDesktop::secondStartBringsTheWindowForward()
     QVERIFY(second.waitForFinished(10000));
     QCOMPARE(second.exitCode(), 0);
     QTRY_COMPARE_WITH_TIMEOUT(desktop->activeWindow(), main, 10000);
+    end();
+}
+
+void TestDesktop::activityWindowFromTheKeyboard()
+{
+    QVERIFY(start(QByteArray()));
+    desktop->key(XK_j, {XK_Control_L});
+    const Window window = desktop->waitForWindow([](const QString &title) { return title == u"Activity"; });
+    QVERIFY(window);
+    QTRY_COMPARE_WITH_TIMEOUT(desktop->activeWindow(), window, 10000);
     end();
 }
 

@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QNetworkDatagram>
 #include <QProcess>
 #include <QTimer>
 #include <QUdpSocket>
@@ -94,6 +95,8 @@ private slots:
     void otherServerSelectedIgnoresDatagrams();
     void selectingTwiceBindsOnce();
     void burstsNeverDeafenTheListener();
+    void headingToTheLogger_data();
+    void headingToTheLogger();
     void bindFailureIsReportedAndRetried();
     void bindFailureAtFirstActivationIsReportedOnce();
     void configurationSelectsWithoutListening();
@@ -242,6 +245,49 @@ void TestServers::burstsNeverDeafenTheListener()
     barrier();
     QCOMPARE(window->EditAzimut->text(), QStringLiteral("123"));
     QVERIFY(station->line.drain().endsWith("W123\r"));
+}
+
+void TestServers::headingToTheLogger_data()
+{
+    QTest::addColumn<bool>("n1mm");
+    QTest::addColumn<bool>("option");
+    QTest::addColumn<QString>("rotor");
+    QTest::addColumn<QString>("host");
+    QTest::addColumn<QByteArray>("heading");
+    QTest::newRow("the logger's name, to the logger") << true << false << "" << "" << QByteArray("Tribander @ 1230");
+    QTest::newRow("a name set in Init") << true << false << "Beam" << "" << QByteArray("Beam @ 1230");
+    QTest::newRow("another server, to an address set in Init") << false << true << "Beam" << "127.0.0.1"
+                                                                << QByteArray("Beam @ 770");
+}
+
+// N1MM Logger+ listens on its heading port while a rotor datagram turns the antenna to 123: the
+// heading comes back at once, and again while it stays.
+void TestServers::headingToTheLogger()
+{
+    QFETCH(bool, n1mm);
+    QFETCH(bool, option);
+    QFETCH(QString, rotor);
+    QFETCH(QString, host);
+    QFETCH(QByteArray, heading);
+    QUdpSocket logger;
+    quint16 headingPort = 0;
+    do
+        headingPort = freeUdpPort();
+    while (!logger.bind(QHostAddress::LocalHost, headingPort, QAbstractSocket::DontShareAddress));
+    Settings &s = settings();
+    s.N1MMHEADINGPORT = headingPort;
+    s.N1MMHEADING = option;
+    s.N1MMROTOR = rotor;
+    s.N1MMHEADINGHOST = host;
+    createWindow(n1mm);
+    send("<N1MMRotor><rotor>Tribander</rotor><goazi>123.0</goazi><offset>0</offset></N1MMRotor>");
+    const auto next = [&] {
+        return QTest::qWaitFor([&] { return logger.hasPendingDatagrams(); }, 5000) ? logger.receiveDatagram().data()
+                                                                                   : QByteArray();
+    };
+    QByteArray got;
+    QTRY_COMPARE((got = next()), heading);
+    QCOMPARE(next(), heading);
 }
 
 void TestServers::selectingTwiceBindsOnce()

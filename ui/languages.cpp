@@ -24,6 +24,7 @@ const Texts captions[] = {
     {"Language", "Langue"},
     {"About Torvanel", "A propos de Torvanel"},
     {"Help", "Aide"},
+    {"Activity", "Activité"},
 };
 
 // Indexed by Server.
@@ -32,6 +33,7 @@ const char *const serverNames[] = {"Velmundo", "Beam_DX", "N1MM"};
 const Texts serverMenu = {"Server", "Serveur"};
 
 const Texts rotctldItem = {"rotctld server (%1)", "Serveur rotctld (%1)"};
+const Texts pstItem = {"PST UDP server (%1)", "Serveur PST UDP (%1)"};
 const Texts helpPageFailure = {"Can't open the help page %1", "Ne peut ouvrir la page d'aide %1"};
 
 struct Message {
@@ -73,9 +75,23 @@ QString helpNotOpened(Language language, const QString &file)
     return pick(helpPageFailure, language).arg(file);
 }
 
+QString refusal(Language language, Refusal why)
+{
+    // Indexed by Refusal.
+    static const Texts reasons[] = {{"not a number", "pas un nombre"},
+                                    {"out of range", "hors limites"},
+                                    {"no interface selected", "aucune interface choisie"}};
+    return pick(reasons[int(why)], language);
+}
+
 QString rotctldCaption(Language language, int port)
 {
     return pick(rotctldItem, language).arg(port);
+}
+
+QString pstCaption(Language language, int port)
+{
+    return pick(pstItem, language).arg(port);
 }
 
 void setSharedMessages(Settings &s, Language language)

@@ -8,6 +8,7 @@
 #include <QComboBox>
 #include <QFileInfo>
 #include <QGridLayout>
+#include <QHostAddress>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -147,6 +148,22 @@ TFormInit::TFormInit(TForm1 *mainWindow) : QWidget(mainWindow, Qt::Window), form
     EditPortRotctld->setObjectName(QStringLiteral("EditPortRotctld"));
     CheckBoxRotctldAll = new QCheckBox;
     CheckBoxRotctldAll->setObjectName(QStringLiteral("CheckBoxRotctldAll"));
+    LabelPortPst = new QLabel(QStringLiteral("Port PST UDP :"));
+    EditPortPst = new QLineEdit(QStringLiteral("12000"));
+    EditPortPst->setObjectName(QStringLiteral("EditPortPst"));
+    CheckBoxPstAll = new QCheckBox;
+    CheckBoxPstAll->setObjectName(QStringLiteral("CheckBoxPstAll"));
+    CheckBoxN1mmHeading = new QCheckBox;
+    CheckBoxN1mmHeading->setObjectName(QStringLiteral("CheckBoxN1mmHeading"));
+    LabelN1mmHeadingPort = new QLabel;
+    EditN1mmHeadingPort = new QLineEdit(QStringLiteral("13010"));
+    EditN1mmHeadingPort->setObjectName(QStringLiteral("EditN1mmHeadingPort"));
+    LabelN1mmRotor = new QLabel;
+    EditN1mmRotor = new QLineEdit;
+    EditN1mmRotor->setObjectName(QStringLiteral("EditN1mmRotor"));
+    LabelN1mmHeadingHost = new QLabel;
+    EditN1mmHeadingHost = new QLineEdit;
+    EditN1mmHeadingHost->setObjectName(QStringLiteral("EditN1mmHeadingHost"));
     LabelMyLocator = new QLabel;
     EditMyLocator = new QLineEdit;
     EditMyLocator->setObjectName(QStringLiteral("EditMyLocator"));
@@ -171,9 +188,19 @@ TFormInit::TFormInit(TForm1 *mainWindow) : QWidget(mainWindow, Qt::Window), form
     n1mm->addWidget(LabelPortRotctld, 1, 0);
     n1mm->addWidget(EditPortRotctld, 1, 1);
     n1mm->addWidget(CheckBoxRotctldAll, 1, 3, 1, 2);
-    n1mm->addWidget(LabelMyLocator, 2, 0);
-    n1mm->addWidget(EditMyLocator, 2, 1);
-    n1mm->addWidget(LabelLocatorHint, 2, 3, 1, 2);
+    n1mm->addWidget(LabelPortPst, 2, 0);
+    n1mm->addWidget(EditPortPst, 2, 1);
+    n1mm->addWidget(CheckBoxPstAll, 2, 3, 1, 2);
+    n1mm->addWidget(LabelMyLocator, 3, 0);
+    n1mm->addWidget(EditMyLocator, 3, 1);
+    n1mm->addWidget(LabelLocatorHint, 3, 3, 1, 2);
+    n1mm->addWidget(CheckBoxN1mmHeading, 4, 0, 1, 2);
+    n1mm->addWidget(LabelN1mmHeadingPort, 4, 3);
+    n1mm->addWidget(EditN1mmHeadingPort, 4, 4);
+    n1mm->addWidget(LabelN1mmRotor, 5, 0);
+    n1mm->addWidget(EditN1mmRotor, 5, 1);
+    n1mm->addWidget(LabelN1mmHeadingHost, 5, 3);
+    n1mm->addWidget(EditN1mmHeadingHost, 5, 4);
     n1mm->setColumnMinimumWidth(2, 8);
     CheckBoxEnvoiCommande = new QCheckBox(this);
     CheckBoxEnvoiCommande->setObjectName(QStringLiteral("CheckBoxEnvoiCommande"));
@@ -197,9 +224,9 @@ TFormInit::TFormInit(TForm1 *mainWindow) : QWidget(mainWindow, Qt::Window), form
     connect(CheckBoxEnvoiCommande, &QCheckBox::toggled, this, [this] { CheckBoxEnvoiCommandeClick(); });
 
     move(120, 177);
-    // The design's 356 pixels, a row for the station's locator and room for the twelve
-    // interfaces without scrolling.
-    resize(426, 402);
+    // The design's 356 pixels, rows for the station's locator, the PST server and the heading
+    // sent to N1MM, and room for the twelve interfaces without scrolling.
+    resize(426, 474);
 }
 
 void TFormInit::addHandler(const char *name, std::function<void()> handler)
@@ -309,6 +336,12 @@ void TFormInit::FormShow()
     CheckBoxEnvoiCommande->setChecked(s.JINGLE);
     EditPortRotctld->setText(QString::number(s.ROTCTLDPORT));
     CheckBoxRotctldAll->setChecked(s.ROTCTLDALL);
+    EditPortPst->setText(QString::number(s.PSTUDPPORT));
+    CheckBoxPstAll->setChecked(s.PSTUDPALL);
+    CheckBoxN1mmHeading->setChecked(s.N1MMHEADING);
+    EditN1mmHeadingPort->setText(QString::number(s.N1MMHEADINGPORT));
+    EditN1mmRotor->setText(s.N1MMROTOR);
+    EditN1mmHeadingHost->setText(s.N1MMHEADINGHOST);
     EditMyLocator->setText(s.MYLOCATOR);
     LabelLocatorHint->hide();
     if (form1->MenuEnglish->isChecked())
@@ -482,6 +515,21 @@ bool TFormInit::FormClose()
         platform::ui().message(platform::MessageKind::Warning, rotctldPortMessage);
         return false;
     }
+    int pstPort = 0;
+    if (!wholeNumberWithin(EditPortPst, 1, 65535, pstPort)) {
+        platform::ui().message(platform::MessageKind::Warning, pstPortMessage);
+        return false;
+    }
+    int headingPort = 0;
+    if (!wholeNumberWithin(EditN1mmHeadingPort, 1, 65535, headingPort)) {
+        platform::ui().message(platform::MessageKind::Warning, headingPortMessage);
+        return false;
+    }
+    const QString headingHost = EditN1mmHeadingHost->text().trimmed();
+    if (!headingHost.isEmpty() && QHostAddress(headingHost).isNull()) {
+        platform::ui().message(platform::MessageKind::Warning, headingHostMessage);
+        return false;
+    }
     const QString myLocator = EditMyLocator->text();
     if (!myLocator.isEmpty() && !isStationLocator(myLocator)) {
         refuseLocator();
@@ -489,6 +537,12 @@ bool TFormInit::FormClose()
     }
     s.ROTCTLDPORT = rotctldPort;
     s.ROTCTLDALL = CheckBoxRotctldAll->isChecked();
+    s.PSTUDPPORT = pstPort;
+    s.PSTUDPALL = CheckBoxPstAll->isChecked();
+    s.N1MMHEADING = CheckBoxN1mmHeading->isChecked();
+    s.N1MMHEADINGPORT = headingPort;
+    s.N1MMHEADINGHOST = headingHost;
+    s.N1MMROTOR = EditN1mmRotor->text().trimmed();
     s.MYLOCATOR = myLocator.isEmpty() ? QString() : canonicalLocator(myLocator);
 
     s.N1mmPort = quint16(port);
@@ -499,6 +553,7 @@ bool TFormInit::FormClose()
     // settings are in force and reopening it would only repeat the failure.
     platform::guarded([&] { emit moveN1mmListener(listeningPort); });
     platform::guarded([this] { form1->moveRotctldServer(); });
+    platform::guarded([this] { form1->movePstServer(); });
     return true;
 }
 

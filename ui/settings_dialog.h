@@ -101,6 +101,14 @@ public:
     QLabel *LabelPortRotctld;
     QLineEdit *EditPortRotctld;
     QCheckBox *CheckBoxRotctldAll;
+    // The PST UDP server's port and reach.
+    QLabel *LabelPortPst;
+    QLineEdit *EditPortPst;
+    QCheckBox *CheckBoxPstAll;
+    // The heading sent to N1MM Logger+: wanted, its port, the rotor's name and the address.
+    QCheckBox *CheckBoxN1mmHeading;
+    QLabel *LabelN1mmHeadingPort, *LabelN1mmRotor, *LabelN1mmHeadingHost;
+    QLineEdit *EditN1mmHeadingPort, *EditN1mmRotor, *EditN1mmHeadingHost;
     // The station's own locator, with the hint shown while what was typed is refused.
     QLabel *LabelMyLocator;
     QLineEdit *EditMyLocator;
@@ -194,4 +202,7 @@ private:
     bool parkingPending = false;
     QString rotctldPortMessage;
     QString hamlibNoModelText, hamlibRateText;
+    QString pstPortMessage;
+    QString headingPortMessage;
+    QString headingHostMessage;
 };

@@ -39,6 +39,17 @@ const Text myLocator = {"My locator :", "Mon locator :"};
 const Text locatorHint = {"4, 6 or 8 characters: JN18du", "4, 6 ou 8 caractères : JN18du"};
 const Text rotctldPort = {"The rotctld port must be a whole number from 1 to 65535",
                           "Le port rotctld doit être un nombre entier de 1 à 65535"};
+const Text pstPort = {"The PST UDP port must be a whole number from 1 to 65535",
+                      "Le port PST UDP doit être un nombre entier de 1 à 65535"};
+const Text n1mmHeading = {"Heading to N1MM", "Cap vers N1MM"};
+const Text headingPort = {"Heading port :", "Port du cap :"};
+const Text rotorName = {"Rotor name :", "Nom du rotor :"};
+const Text headingHost = {"N1MM address :", "Adresse N1MM :"};
+const Text loggerOwn = {"the logger's", "celui du logger"};
+const Text headingPortRefused = {"The N1MM heading port must be a whole number from 1 to 65535",
+                                 "Le port du cap N1MM doit être un nombre entier de 1 à 65535"};
+const Text headingHostRefused = {"The N1MM address must be an IP address, or empty for the logger's",
+                                 "L'adresse N1MM doit être une adresse IP, ou vide pour celle du logger"};
 const Text hamlibModelLabel = {"Model", "Modèle"};
 const Text hamlibSearch = {"Type to search: maker, model, number", "Taper pour chercher : marque, modèle, numéro"};
 const Text hamlibDevice = {"Device", "Accès"};
@@ -67,6 +78,16 @@ void TFormInit::setLanguageTexts(languages::Language language)
     CheckBoxEnvoiCommande->setText(jingle.in(language));
     CheckBoxRotctldAll->setText(rotctldAll.in(language));
     rotctldPortMessage = rotctldPort.in(language);
+    CheckBoxPstAll->setText(rotctldAll.in(language));
+    pstPortMessage = pstPort.in(language);
+    CheckBoxN1mmHeading->setText(n1mmHeading.in(language));
+    LabelN1mmHeadingPort->setText(headingPort.in(language));
+    LabelN1mmRotor->setText(rotorName.in(language));
+    LabelN1mmHeadingHost->setText(headingHost.in(language));
+    EditN1mmRotor->setPlaceholderText(loggerOwn.in(language));
+    EditN1mmHeadingHost->setPlaceholderText(loggerOwn.in(language));
+    headingPortMessage = headingPortRefused.in(language);
+    headingHostMessage = headingHostRefused.in(language);
     LabelMyLocator->setText(myLocator.in(language));
     LabelLocatorHint->setText(locatorHint.in(language));
     LabelHamlibModel->setText(hamlibModelLabel.in(language));

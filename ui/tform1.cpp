@@ -95,6 +95,7 @@ TForm1::TForm1(QWidget *parent) : QMainWindow(parent)
         showInterfaceState();
     });
     engine = new TrackingEngine(drivers, this);
+    activity = new ActivityLog(this);
     connect(engine, &TrackingEngine::tracked, this, [this](const TrackResult &result) {
         platform::guarded([&] { showTrackResult(result); });
     });
@@ -102,6 +103,7 @@ TForm1::TForm1(QWidget *parent) : QMainWindow(parent)
     createMenus();
     createServers();
     createRotctldServer();
+    createPstServer();
     qApp->installEventFilter(this);
     // The menu bar stays in the window, so the client area is the design's 471 x 44.
     move(3, 114);
@@ -179,7 +181,9 @@ void TForm1::createPanel()
     auto guardedClick = [this](QPushButton *button, void (TForm1::*handler)()) {
         connect(button, &QPushButton::clicked, this, [this, handler] { platform::guarded([=, this] { (this->*handler)(); }); });
     };
-    guardedClick(ButtonTrack, &TForm1::ButtonTrackClick);
+    connect(ButtonTrack, &QPushButton::clicked, this, [this] {
+        platform::guarded([this] { fromSource({ActivitySource::Man, {}}, [this] { ButtonTrackClick(); }); });
+    });
     guardedClick(BitBtnAuto, &TForm1::BitBtnAutoClick);
     guardedClick(BitBtnStop, &TForm1::BitBtnStopClick);
     guardedClick(BitBtnLP, &TForm1::BitBtnLPClick);
@@ -196,6 +200,7 @@ void TForm1::createPanel()
     });
     connect(UpDownAzi, &UpDown::mouseDown, this, [this] { platform::guarded([this] { UpDownAziMouseDown(); }); });
     connect(UpDownAzi, &UpDown::mouseUp, this, [this] { platform::guarded([this] { UpDownAziMouseUp(); }); });
+    UpDownAzi->stepping = [this](const std::function<void()> &step) { fromSource({ActivitySource::Arrows, {}}, step); };
 }
 
 void TForm1::createFavouritesRow()
@@ -288,6 +293,7 @@ void TForm1::FormActivate()
     const QScopedValueRollback inActivation(activating, true);
     startListenerAtFirstActivation();
     startRotctldAtFirstActivation();
+    startPstAtFirstActivation();
     pushStoredSettings();
     // Hamlib tells where the rotator points before the first command.
     if (s.ANT == Hamlib)
@@ -339,6 +345,7 @@ void TForm1::FormClose()
     // network client steers once the exit sequence has begun. A second close request skips
     // the rotator's remaining steps.
     platform::guardedWhileClosing([this] { closeRotctldServer(); });
+    platform::guardedWhileClosing([this] { closePstServer(); });
     platform::guardedWhileClosing([this] { Stop_Track(); });
     settleLines();
     if (!skipRotatorAtExit)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHostAddress>
 #include <QMainWindow>
 
 #include <memory>
@@ -14,6 +15,7 @@
 #include "rotator/tracking_engine.h"
 #include "sources/rotctld_protocol.h"
 #include "app/configuration.h"
+#include "ui/activity_log.h"
 #include "ui/languages.h"
 
 class QAction;
@@ -27,6 +29,9 @@ class DdeClientConv;
 class DdeClientItem;
 class UDPServer;
 class RotctldServer;
+class PstServer;
+class N1mmHeading;
+class ActivityWindow;
 class TFormAngle;
 class TFormLocator;
 class TFormInit;
@@ -123,11 +128,15 @@ public:
     void MenuLocatorClick();
     void MenuAideClick();
     void MenuAProposClick();
+    void MenuActivityClick();
+    // Runs what a source does: the requests it makes are logged as that source's.
+    void fromSource(const ActivitySource &source, const std::function<void()> &action);
 
     // Azimuth servers: N1MM Logger over UDP, Velmundo and Beam_DX over DDE.
     void createServers();
     void connectServersToSettingsDialog();
-    void UDPServerUDPRead(const QByteArray &bytes, bool morePending = false);
+    // sender: the logger's address, where its heading goes.
+    void UDPServerUDPRead(const QByteArray &bytes, bool morePending = false, const QHostAddress &sender = {});
     void MenuServerN1MMClick();
     void MenuServerVelmundoClick();
     void menuServerBeamDXClick();
@@ -151,7 +160,7 @@ public:
     void turnTo(int azimuth, TrackingEngine::Reply reply = {});
     // A client's M: toward the end stop on that side of the selected interface, like MAN.
     void rotctldMove(rotctld::Direction direction, const rotctld::Done &done);
-    // A client's S or R: the selected interface's stop, its port opened for it if need be.
+    // A client's S or R, a PST STOP: the selected interface's stop, its port opened for it if need be.
     rotctld::Status rotctldStop();
     rotctld::Motion rotctldMotion() const;
     rotctld::Status rotctldStatus(Outcome outcome) const;
@@ -166,6 +175,18 @@ public:
     void showRotctldCaption();
     void startRotctldAtFirstActivation();
     void closeRotctldServer();
+
+    // The PST UDP server, on or off whatever azimuth server is chosen, like rotctld's: its
+    // datagrams go out like a client's P, stop and park.
+    void createPstServer();
+    void MenuServerPstClick();
+    // Listens on PSTUDPPORT when PSTUDP is on, else closes; a port that cannot be bound turns
+    // PSTUDP off, unticks the item and is thrown as TorvanelError.
+    void applyPstServer();
+    void movePstServer();
+    void showPstCaption();
+    void startPstAtFirstActivation();
+    void closePstServer();
 
     DriverTable drivers;
     // AUTO, the request in progress and the newest waiting; it drives the interfaces.
@@ -215,6 +236,9 @@ public:
     ::DdeClientConv *DdeClientConv;
     ::DdeClientItem *DdeClientItem;
     RotctldServer *rotctldServer;
+    PstServer *pstServer;
+    // The heading sent back to N1MM Logger+.
+    N1mmHeading *n1mmHeading;
     // A client's last M and the azimuth it went for, until a stop.
     std::optional<std::pair<rotctld::Direction, int>> rotctldMoving;
     // The menu bar, in its order.
@@ -228,6 +252,8 @@ public:
     QAction *menuServerBeamDX;
     QAction *MenuServerN1MM;
     QAction *MenuServerRotctld;
+    QAction *MenuServerPst;
+    QAction *MenuServerActivity;
     QMenu *MenuLangue;
     QAction *MenuEnglish;
     QAction *MenuFrancais;
@@ -253,6 +279,10 @@ public:
     TFormAngle *FormAngle = nullptr;
     TFormLocator *FormLocator = nullptr;
     TFormInit *FormInit = nullptr;
+    ActivityWindow *FormActivity = nullptr;
+    // The last requests and their outcomes, and who makes the one being made.
+    ActivityLog *activity;
+    ActivitySource activitySource;
 
 signals:
     // The window has closed: stopped, parked and saved.
@@ -288,6 +318,8 @@ private:
     void setLanguageTexts(languages::Language language);
     // The engine's result: the lamp, the beeps, the error report and the focus hand-back.
     void showTrackResult(const TrackResult &result);
+    // Adds the request to the activity log, which hears its outcome.
+    void logRequest(quint64 request);
     void showAutoMode(bool on);
     void showLamp(bool on);
     void selectDdeServer(QAction *item, languages::Server server, const QString &service);

@@ -82,7 +82,10 @@ void TForm1::park(TrackingEngine::Reply reply)
     const QScopedValueRollback parking(parkingAtExit, true);
     s.EnteredAzimuth = s.AZIMUT_PARKING;
     // One command, whether the box's change sends it (AUTO on) or not.
-    turnTo(int(tracking::roundHalfEven(s.EnteredAzimuth)), std::move(reply));
+    // A peer's park keeps its name; the exit's is the parking's.
+    const ActivitySource source = activitySource.kind == ActivitySource::Box ? ActivitySource{ActivitySource::Parking, {}}
+                                                                              : activitySource;
+    fromSource(source, [&] { turnTo(int(tracking::roundHalfEven(s.EnteredAzimuth)), std::move(reply)); });
 }
 
 void TForm1::releaseParallelPort()

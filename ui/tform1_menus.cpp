@@ -13,6 +13,8 @@
 
 #include "app/settings.h"
 #include "platform/error.h"
+#include "ui/activity_log.h"
+#include "ui/activity_window.h"
 
 using languages::Caption;
 using languages::Language;
@@ -83,6 +85,10 @@ void TForm1::createMenus()
     MenuServer->addSeparator();
     MenuServerRotctld = menuItem(this, MenuServer, "MenuServerRotctld", languages::rotctldCaption(Language::English, settings().ROTCTLDPORT));
     MenuServerRotctld->setCheckable(true);
+    MenuServerPst = menuItem(this, MenuServer, "MenuServerPst", languages::pstCaption(Language::English, settings().PSTUDPPORT));
+    MenuServerPst->setCheckable(true);
+    MenuServer->addSeparator();
+    MenuServerActivity = menuItem(this, MenuServer, "MenuServerActivity", QStringLiteral("Activity"), Qt::CTRL | Qt::Key_J);
 
     MenuLangue = submenu(this, "MenuLangue", QStringLiteral("Language"));
     bar->addMenu(MenuLangue);
@@ -203,7 +209,8 @@ void TForm1::setLanguageTexts(Language language)
     const std::pair<QAction *, Caption> captions[] = {
         {MenuQuitter, Caption::Quit},         {MenuFav, Caption::Favourites},
         {MenuAzimut, Caption::Azimuth},       {MenuLangue->menuAction(), Caption::Language},
-        {MenuAPropos, Caption::About},        {MenuAide, Caption::Help}};
+        {MenuAPropos, Caption::About},        {MenuAide, Caption::Help},
+        {MenuServerActivity, Caption::Activity}};
     for (const auto &[item, caption] : captions)
         item->setText(languages::caption(caption, language));
 
@@ -216,6 +223,10 @@ void TForm1::setLanguageTexts(Language language)
     }
     MenuServer->setTitle(languages::serverMenuCaption(language, chosen));
     showRotctldCaption();
+    showPstCaption();
+    activity->setLanguage(language);
+    if (FormActivity)
+        FormActivity->setLanguageTexts(language == Language::French);
     languages::setSharedMessages(settings(), language);
 }
 

@@ -1,5 +1,5 @@
-// The main window's rotctld-compatible server: network clients steer the antenna through the same
-// azimuth box, STOP button and parking as the user.
+// The main window's network servers, rotctld-compatible and PST: network clients steer the antenna
+// through the same azimuth box, STOP button and parking as the user.
 #include "ui/tform1.h"
 
 #include <QAction>
@@ -12,6 +12,8 @@
 #include "platform/ui_services.h"
 #include "rotator/serial_protocols.h"
 #include "rotator/tracking_engine.h"
+#include "sources/locator_window.h"
+#include "sources/pst_server.h"
 #include "sources/rotctld_server.h"
 #include "ui/up_down.h"
 #include "widgets/lcd99.h"
@@ -29,6 +31,67 @@ void answering(const rotctld::Done &done, Command &&command)
     });
 }
 
+// The settings of a network server: wanted on, its port, reachable from other computers.
+struct NetworkKeys {
+    bool Settings::*on;
+    int Settings::*port;
+    bool Settings::*all;
+};
+
+const NetworkKeys rotctldKeys{&Settings::ROTCTLD, &Settings::ROTCTLDPORT, &Settings::ROTCTLDALL};
+const NetworkKeys pstKeys{&Settings::PSTUDP, &Settings::PSTUDPPORT, &Settings::PSTUDPALL};
+
+// Listens when the server is wanted on, else closes; a port that cannot be listened on turns it
+// off, unticks its item and is thrown as TorvanelError.
+template<typename Server>
+void applyNetworkServer(Server *server, QAction *item, const NetworkKeys &keys)
+{
+    Settings &s = settings();
+    if (!(s.*keys.on)) {
+        server->close();
+        item->setChecked(false);
+        return;
+    }
+    try {
+        server->listen(quint16(s.*keys.port), s.*keys.all);
+    } catch (const TorvanelError &) {
+        // Off is off: clients of the listener that was there before are let go too.
+        server->close();
+        s.*keys.on = false;
+        item->setChecked(false);
+        throw;
+    }
+    item->setChecked(true);
+}
+
+// After the settings dialog: listens again when the port or the reach changed.
+template<typename Server>
+void moveNetworkServer(Server *server, QAction *item, const NetworkKeys &keys)
+{
+    const Settings &s = settings();
+    if (server->isListening()
+        && (server->port() != s.*keys.port || server->allowsOtherComputers() != s.*keys.all)) {
+        // Clients of the old port, or from computers no longer allowed, are not heard any more.
+        server->close();
+        applyNetworkServer(server, item, keys);
+    }
+}
+
+// Reported once, as the N1MM listener's failure; ticking the item retries.
+template<typename Server>
+void startNetworkServer(Server *server, QAction *item, const NetworkKeys &keys)
+{
+    if (settings().*keys.on && !server->isListening())
+        platform::guarded([&] { applyNetworkServer(server, item, keys); });
+}
+
+// A PST datagram's order: what it raises is shown, never answered.
+template<typename Command>
+void carryingOut(Command &&command)
+{
+    platform::reporting(command, [](const QString &text) { platform::ui().notify(platform::MessageKind::Error, text); });
+}
+
 } // namespace
 
 void TForm1::createRotctldServer()
@@ -38,22 +101,26 @@ void TForm1::createRotctldServer()
     const auto answer = [this](const rotctld::Done &done) {
         return [this, done](const TrackResult &result) { done(rotctldStatus(result.outcome)); };
     };
+    // The requests a client makes are logged as its.
+    const auto client = [this](const std::function<void()> &request) {
+        fromSource(ActivitySource::peer(ActivitySource::Rotctld, rotctldServer->client()), request);
+    };
     rotctld::Rotator rotator{
-        [this, answer](int azimuth, const rotctld::Done &done) {
-            answering(done, [&] { turnTo(azimuth, answer(done)); });
+        [this, answer, client](int azimuth, const rotctld::Done &done) {
+            answering(done, [&] { client([&] { turnTo(azimuth, answer(done)); }); });
         },
         // Where the antenna is read to be, else where it was sent, else what the display shows.
         [this] { return knownAzimuth(); },
         [this](rotctld::Done done) { done(rotctldStop()); },
-        [this, answer](const rotctld::Done &done) {
+        [this, answer, client](const rotctld::Done &done) {
             if (!parksAtExit()) {
                 done(rotctld::Status::NotAvailable);
                 return;
             }
-            answering(done, [&] { park(answer(done)); });
+            answering(done, [&] { client([&] { park(answer(done)); }); });
         },
-        [this](rotctld::Direction direction, const rotctld::Done &done) {
-            answering(done, [&] { rotctldMove(direction, done); });
+        [this, client](rotctld::Direction direction, const rotctld::Done &done) {
+            answering(done, [&] { client([&] { rotctldMove(direction, done); }); });
         },
         [this] { return rotctldMotion(); }};
     rotctldServer = new RotctldServer(std::move(rotator), this);
@@ -136,34 +203,13 @@ void TForm1::MenuServerRotctldClick()
 
 void TForm1::applyRotctldServer()
 {
-    Settings &s = settings();
-    if (!s.ROTCTLD) {
-        rotctldServer->close();
-        MenuServerRotctld->setChecked(false);
-        return;
-    }
-    try {
-        rotctldServer->listen(quint16(s.ROTCTLDPORT), s.ROTCTLDALL);
-    } catch (const TorvanelError &) {
-        // Off is off: clients of the listener that was there before are let go too.
-        rotctldServer->close();
-        s.ROTCTLD = false;
-        MenuServerRotctld->setChecked(false);
-        throw;
-    }
-    MenuServerRotctld->setChecked(true);
+    applyNetworkServer(rotctldServer, MenuServerRotctld, rotctldKeys);
 }
 
 void TForm1::moveRotctldServer()
 {
-    const Settings &s = settings();
     showRotctldCaption();
-    if (rotctldServer->isListening()
-        && (rotctldServer->port() != s.ROTCTLDPORT || rotctldServer->allowsOtherComputers() != s.ROTCTLDALL)) {
-        // Clients of the old port, or from computers no longer allowed, do not stay connected.
-        rotctldServer->close();
-        applyRotctldServer();
-    }
+    moveNetworkServer(rotctldServer, MenuServerRotctld, rotctldKeys);
 }
 
 void TForm1::showRotctldCaption()
@@ -174,12 +220,67 @@ void TForm1::showRotctldCaption()
 void TForm1::startRotctldAtFirstActivation()
 {
     showRotctldCaption();
-    // Reported once, as the N1MM listener's failure; ticking the item retries.
-    if (settings().ROTCTLD && !rotctldServer->isListening())
-        platform::guarded([this] { applyRotctldServer(); });
+    startNetworkServer(rotctldServer, MenuServerRotctld, rotctldKeys);
 }
 
 void TForm1::closeRotctldServer()
 {
     rotctldServer->close();
+}
+
+void TForm1::createPstServer()
+{
+    // A sender hears nothing back but AZ?'s answer: errors are shown, and a locator that leads
+    // nowhere (no station locator, the same square) moves nothing.
+    // The requests a sender makes are logged as its, and what they raise is shown.
+    const auto sender = [this](const std::function<void()> &request) {
+        carryingOut([&] { fromSource(ActivitySource::peer(ActivitySource::Pst, pstServer->client()), request); });
+    };
+    pstServer = new PstServer(
+        {[this, sender](int azimuth) { sender([&] { turnTo(azimuth); }); },
+         [this, sender](const QString &other) {
+             if (const auto azimuth = shortPathAzimuth(settings().MYLOCATOR, other))
+                 sender([&] { turnTo(*azimuth); });
+         },
+         [this] { rotctldStop(); },
+         [this, sender] {
+             if (parksAtExit())
+                 sender([this] { park(); });
+         },
+         [this] { return knownAzimuth(); }},
+        this);
+    connectItem(MenuServerPst, &TForm1::MenuServerPstClick);
+}
+
+void TForm1::MenuServerPstClick()
+{
+    settings().PSTUDP = MenuServerPst->isChecked();
+    applyPstServer();
+}
+
+void TForm1::applyPstServer()
+{
+    applyNetworkServer(pstServer, MenuServerPst, pstKeys);
+}
+
+void TForm1::movePstServer()
+{
+    showPstCaption();
+    moveNetworkServer(pstServer, MenuServerPst, pstKeys);
+}
+
+void TForm1::showPstCaption()
+{
+    MenuServerPst->setText(languages::pstCaption(language(), settings().PSTUDPPORT));
+}
+
+void TForm1::startPstAtFirstActivation()
+{
+    showPstCaption();
+    startNetworkServer(pstServer, MenuServerPst, pstKeys);
+}
+
+void TForm1::closePstServer()
+{
+    pstServer->close();
 }

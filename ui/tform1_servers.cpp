@@ -13,6 +13,7 @@
 #include "sources/datagram.h"
 #include "sources/dde_client.h"
 #include "sources/dde_text.h"
+#include "sources/n1mm_heading.h"
 #include "sources/udp_server.h"
 #include "ui/settings_dialog.h"
 #include "ui/up_down.h"
@@ -38,9 +39,19 @@ void TForm1::createServers()
     // The form as designed: port 12040, no bindings, inactive.
     UDPServer = new ::UDPServer(this);
     UDPServer->setListeningPort(12040);
-    connect(UDPServer, &::UDPServer::OnUDPRead, this, [this](const QByteArray &bytes, bool morePending) {
-        platform::guarded([&] { UDPServerUDPRead(bytes, morePending); });
-    });
+    connect(UDPServer, &::UDPServer::OnUDPRead, this,
+            [this](const QByteArray &bytes, bool morePending, const QHostAddress &sender) {
+                platform::guarded([&] { UDPServerUDPRead(bytes, morePending, sender); });
+            });
+    // To the logger that steers the antenna, or wherever the settings say, even with another server.
+    n1mmHeading = new N1mmHeading([this] { return knownAzimuth(); },
+                                  [this]() -> std::optional<N1mmHeading::Target> {
+                                      const Settings &s = settings();
+                                      if (closeRequested || !(s.N1MMHEADING || MenuServerN1MM->isChecked()))
+                                          return std::nullopt;
+                                      return N1mmHeading::Target{quint16(s.N1MMHEADINGPORT), s.N1MMHEADINGHOST, s.N1MMROTOR};
+                                  },
+                                  this);
     // A burst's newest azimuth alone goes out, once the burst has been read.
     connect(UDPServer, &::UDPServer::OnUDPDrained, this, [this] {
         if (listenerBurst) {
@@ -73,16 +84,17 @@ void TForm1::connectServersToSettingsDialog()
     connect(FormInit, &TFormInit::moveN1mmListener, this, [this] { platform::guarded([this] { moveN1mmListener(); }); });
 }
 
-void TForm1::UDPServerUDPRead(const QByteArray &bytes, bool morePending)
+void TForm1::UDPServerUDPRead(const QByteArray &bytes, bool morePending, const QHostAddress &sender)
 {
     if (!MenuServerN1MM->isChecked() || closeRequested)
         return;
+    n1mmHeading->heardLogger(sender, datagram::rotorName(bytes));
     if (morePending && !listenerBurst) {
         listenerBurst = true;
         engine->hold();
     }
     if (const auto azimuth = datagram::goAzimuth(bytes)) {
-        UpDownAzi->setPosition(*azimuth);
+        fromSource(ActivitySource::peer(ActivitySource::N1mm, sender), [&] { UpDownAzi->setPosition(*azimuth); });
         cadran();
     } else if (datagram::holdsStop(bytes) && !bytes.contains("<goazi>")) {
         BitBtnStopClick();
@@ -148,7 +160,7 @@ void TForm1::DdeClientItemChange()
     const dde::AzimuthText read = dde::readAzimuth(DdeClientItem->text());
     settings().DdeAzimuthText = read.text;
     if (read.azimuth)
-        UpDownAzi->setPosition(*read.azimuth);
+        fromSource({ActivitySource::Mapping, {}}, [&] { UpDownAzi->setPosition(*read.azimuth); });
 }
 
 void TForm1::moveN1mmListener()

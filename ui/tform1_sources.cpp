@@ -18,6 +18,7 @@
 #include "sources/favourites.h"
 #include "sources/locator_window.h"
 #include "ui/about.h"
+#include "ui/activity_window.h"
 #include "ui/up_down.h"
 #include "ui/window_placement.h"
 
@@ -96,11 +97,18 @@ void TForm1::createSmallWindows()
     Settings &s = settings();
     FormInfo = new TFormInfo(this);
     FormFav = new TFormFav(this, [this] { return language() == languages::Language::French; });
-    FormAngle = new TFormAngle(this, {[this](int azimuth) { UpDownAzi->setPosition(azimuth); },
-                                      [this] { return autoOn(); }, [this] { ButtonTrackClick(); },
+    const ActivitySource angleWindow{ActivitySource::AngleWindow, {}};
+    FormAngle = new TFormAngle(this, {[=, this](int azimuth) { fromSource(angleWindow, [&] { UpDownAzi->setPosition(azimuth); }); },
+                                      [this] { return autoOn(); },
+                                      [=, this] { fromSource(angleWindow, [this] { ButtonTrackClick(); }); },
                                       [this] { return EditAzimut->text(); }});
-    FormLocator = new TFormLocator(this, {[] { return settings().MYLOCATOR; }, [this](int azimuth) { turnTo(azimuth); },
+    FormLocator = new TFormLocator(this, {[] { return settings().MYLOCATOR; },
+                                          [this](int azimuth) {
+                                              fromSource({ActivitySource::LocatorWindow, {}}, [&] { turnTo(azimuth); });
+                                          },
                                           [this] { return language() == languages::Language::French; }});
+    FormActivity = new ActivityWindow(this, activity);
+    FormActivity->setLanguageTexts(language() == languages::Language::French);
 
     QPushButton *const buttons[] = {Button1, Button2, Button3, Button4, Button5, Button6};
     QAction *const items[] = {MenuFav1, MenuFav2, MenuFav3, MenuFav4, MenuFav5, MenuFav6};
@@ -115,6 +123,7 @@ void TForm1::createSmallWindows()
     connectItem(MenuLocator, &TForm1::MenuLocatorClick);
     connectItem(MenuAide, &TForm1::MenuAideClick);
     connectItem(MenuAPropos, &TForm1::MenuAProposClick);
+    connectItem(MenuServerActivity, &TForm1::MenuActivityClick);
 
     placeSmallWindow(FormAngle, s.WALEFT, s.WATOP, s.WANGLE);
     placeSmallWindow(FormLocator, s.WLLEFT, s.WLTOP, s.WLOC);
@@ -125,13 +134,14 @@ void TForm1::FavouriteButtonMouseUp(int favourite, Qt::MouseButton button)
     if (button == Qt::RightButton)
         MenuFavClick();
     else
-        UpDownAzi->setPosition(settings().FAVAZ.at(favourite));
+        FavouriteButtonKeyPress(favourite, Qt::Key_Space);
 }
 
 void TForm1::FavouriteButtonKeyPress(int favourite, int key)
 {
     if (key == Qt::Key_Space)
-        UpDownAzi->setPosition(settings().FAVAZ.at(favourite));
+        fromSource({ActivitySource::Favourite, QString::number(favourite + 1)},
+                   [&] { UpDownAzi->setPosition(settings().FAVAZ.at(favourite)); });
 }
 
 void TForm1::MenuFavNumberClick(int favourite)
@@ -167,6 +177,11 @@ void TForm1::MenuAideClick()
     // F1 that does nothing visible leaves the operator guessing.
     if (!QFileInfo(page).isFile() || !platform::ui().open(page))
         platform::ui().message(platform::MessageKind::Warning, languages::helpNotOpened(language(), page));
+}
+
+void TForm1::MenuActivityClick()
+{
+    bringForward(FormActivity);
 }
 
 void TForm1::MenuAProposClick()

@@ -5,6 +5,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScopedValueRollback>
+#include <QTime>
 #include <QTimer>
 
 #include <utility>
@@ -58,7 +60,30 @@ void TForm1::trackBoxAzimuth(TrackingEngine::Reply reply)
             reply({Outcome::Refused, {}});
         return;
     }
-    engine->track(EditAzimut->text(), std::move(reply));
+    logRequest(engine->track(EditAzimut->text(), std::move(reply)));
+}
+
+void TForm1::logRequest(quint64 request)
+{
+    activity->add(request, activitySource, EditAzimut->text(), QTime::currentTime());
+    engine->follow(request, [this, request](const TrackResult &result) {
+        QString detail;
+        if (result.outcome == Outcome::Sent)
+            detail = lastCommand.simplified(); // without the line end the controller needs
+        else if (result.outcome == Outcome::Refused)
+            detail = languages::refusal(language(), result.unreadable  ? languages::Refusal::NotANumber
+                                                    : settings().ANT == NoInterface ? languages::Refusal::NoInterface
+                                                                                    : languages::Refusal::OutOfRange);
+        else
+            detail = result.failure;
+        activity->settle(request, result.outcome, detail);
+    });
+}
+
+void TForm1::fromSource(const ActivitySource &source, const std::function<void()> &action)
+{
+    const QScopedValueRollback from(activitySource, source);
+    action();
 }
 
 void TForm1::turnTo(int azimuth, TrackingEngine::Reply reply)
@@ -134,14 +159,15 @@ void TForm1::EditAzimutChange()
         typingPause->stop();
         focusAngleWindow();
         if (autoOn() || s.TestRequest) {
-            if (s.TestRequest) {
-                s.TestRequest = false;
+            const bool test = std::exchange(s.TestRequest, false);
+            if (test) {
                 LCDAzi->setValue(EditAzimut->text());
                 UpDownAzi->setPosition(integerValue(LCDAzi->Value()));
                 cadran();
             }
             if (s.Activated)
-                ButtonTrackClick();
+                fromSource(test ? ActivitySource{ActivitySource::SettingsTest, {}} : activitySource,
+                           [this] { ButtonTrackClick(); });
         }
         EditAzimut->selectAll();
     }

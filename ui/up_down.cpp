@@ -37,7 +37,7 @@ void UpDown::setPosition(int value)
 
 void UpDown::stepBy(int direction)
 {
-    setPosition(position() + direction * step);
+    stepping([&] { setPosition(position() + direction * step); });
 }
 
 void UpDown::resizeEvent(QResizeEvent *)

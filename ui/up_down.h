@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <QWidget>
 
 class QLineEdit;
@@ -18,6 +19,8 @@ public:
     void setPosition(int value);
     int increment() const { return step; }
     void setIncrement(int value) { step = value; }
+    // Runs each step of the arrows, so that the owner can tell who changed the box.
+    std::function<void(const std::function<void()> &step)> stepping = [](const std::function<void()> &step) { step(); };
 
 signals:
     void mouseDown();

@@ -129,4 +129,6 @@ inline const QByteArray fullSample = "[TORVANEL  V2.4.1DX]\r\n"
                                    "STEP_HAMLIB=1\r\n"
                                    "AZOFFSET_HAMLIB=0\r\n"
                                    "STOP_HAMLIB=N\r\n"
-                                   "HAMLIB_POLL=200\r\n";
+                                   "HAMLIB_POLL=200\r\n"
+                                   "PSTUDPPORT=12000\r\n"
+                                   "N1MMHEADINGPORT=13010\r\n";
