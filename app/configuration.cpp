@@ -49,6 +49,8 @@ enum class Kind {
     HamlibModel,
     HamlibDevice,
     HamlibPoll,
+    TravelMinimum,
+    TravelMaximum,
     Text,
 };
 
@@ -235,6 +237,32 @@ constexpr Line lines[] = {
     integer("N1MMHEADINGPORT", Kind::NetworkPort, &Settings::N1MMHEADINGPORT),
     text("N1MMHEADINGHOST", &Settings::N1MMHEADINGHOST),
     text("N1MMROTOR", &Settings::N1MMROTOR),
+
+    // Each interface's travel, written only where it differs from one turn from north.
+    plain("AZMIN_POURSAT", Kind::TravelMinimum, PourSat),
+    plain("AZMAX_POURSAT", Kind::TravelMaximum, PourSat),
+    plain("AZMIN_FODTRACK", Kind::TravelMinimum, FODTrack),
+    plain("AZMAX_FODTRACK", Kind::TravelMaximum, FODTrack),
+    plain("AZMIN_EA4TX", Kind::TravelMinimum, EA4TX),
+    plain("AZMAX_EA4TX", Kind::TravelMaximum, EA4TX),
+    plain("AZMIN_GS232", Kind::TravelMinimum, GS232),
+    plain("AZMAX_GS232", Kind::TravelMaximum, GS232),
+    plain("AZMIN_EASYCOMM", Kind::TravelMinimum, EasyComm),
+    plain("AZMAX_EASYCOMM", Kind::TravelMaximum, EasyComm),
+    plain("AZMIN_TRAKBOX", Kind::TravelMinimum, TrakBox),
+    plain("AZMAX_TRAKBOX", Kind::TravelMaximum, TrakBox),
+    plain("AZMIN_KCT", Kind::TravelMinimum, KCT),
+    plain("AZMAX_KCT", Kind::TravelMaximum, KCT),
+    plain("AZMIN_PROSISTEL", Kind::TravelMinimum, ProSisTel),
+    plain("AZMAX_PROSISTEL", Kind::TravelMaximum, ProSisTel),
+    plain("AZMIN_DCU1", Kind::TravelMinimum, DCU1),
+    plain("AZMAX_DCU1", Kind::TravelMaximum, DCU1),
+    plain("AZMIN_M2ORION", Kind::TravelMinimum, M2Orion),
+    plain("AZMAX_M2ORION", Kind::TravelMaximum, M2Orion),
+    plain("AZMIN_EGIS", Kind::TravelMinimum, EGIS),
+    plain("AZMAX_EGIS", Kind::TravelMaximum, EGIS),
+    plain("AZMIN_HAMLIB", Kind::TravelMinimum, Hamlib),
+    plain("AZMAX_HAMLIB", Kind::TravelMaximum, Hamlib),
 };
 
 // The settings dialog's limits for the N1MM Logger port and antenna.
@@ -511,6 +539,15 @@ bool apply(const Line &line, const QString &text, Settings &s, ConfigurationTarg
     case Kind::HamlibDevice:
         s.HAMLIB_DEVICE = text;
         break;
+    case Kind::TravelMinimum:
+    case Kind::TravelMaximum: {
+        // Whether the two ends make a travel the interface can carry is known once both are read.
+        const auto n = integerValue(value);
+        if (!n || *n < limits::lowestTravel || *n > limits::highestTravel)
+            return false;
+        (line.kind == Kind::TravelMinimum ? s.AZMIN : s.AZMAX)[line.index] = *n;
+        break;
+    }
     case Kind::Text:
         s.*line.text = text;
         break;
@@ -725,6 +762,8 @@ LinesRead readConfiguration(QByteArrayView bytes, Settings &s, ConfigurationTarg
     const QString text = fileText(bytes, stored.encoding);
     const QHash<QString, const Line *> &keys = linesByKey();
     LinesRead read;
+    // The travel lines of each interface, refused together when their ends do not fit.
+    std::array<QList<SkippedLine>, InterfaceCount> travelLines;
     qsizetype number = 0;
     qsizetype start = 0;
     // A line ends at CR LF, at a CR alone or at an LF alone.
@@ -753,6 +792,8 @@ LinesRead readConfiguration(QByteArrayView bytes, Settings &s, ConfigurationTarg
                 value = value.mid(1);
             if (apply(**found, value.toString(), s, target, stored)) {
                 ++read.understood;
+                if ((*found)->kind == Kind::TravelMinimum || (*found)->kind == Kind::TravelMaximum)
+                    travelLines[(*found)->index].append({number, line.toString()});
             } else {
                 read.skipped.append({number, line.toString()});
                 ++read.notUnderstood;
@@ -766,6 +807,18 @@ LinesRead readConfiguration(QByteArrayView bytes, Settings &s, ConfigurationTarg
             ++end;
         start = end + 1;
     }
+    for (int rotatorInterface = 0; rotatorInterface < InterfaceCount; ++rotatorInterface) {
+        if (checkTravel(rotatorInterface, s.travel(rotatorInterface)) == TravelCheck::Fits)
+            continue;
+        s.AZMIN[rotatorInterface] = Travel{}.minimum;
+        s.AZMAX[rotatorInterface] = Travel{}.maximum;
+        const QList<SkippedLine> &refused = travelLines[rotatorInterface];
+        read.skipped.append(refused);
+        read.understood -= refused.size();
+        read.notUnderstood += refused.size();
+    }
+    std::sort(read.skipped.begin(), read.skipped.end(),
+              [](const SkippedLine &a, const SkippedLine &b) { return a.number < b.number; });
     return read;
 }
 
@@ -894,6 +947,11 @@ QByteArray configurationText(const Settings &s, const ConfigurationTarget &targe
             break;
         case Kind::HamlibDevice:
             add(key + s.HAMLIB_DEVICE);
+            break;
+        case Kind::TravelMinimum:
+        case Kind::TravelMaximum:
+            if (s.travel(line.index) != Travel{})
+                add(key + QString::number((line.kind == Kind::TravelMinimum ? s.AZMIN : s.AZMAX)[line.index]));
             break;
         case Kind::Text:
             if (!(s.*line.text).isEmpty())

@@ -1,5 +1,6 @@
 #include "app/settings.h"
 
+#include <cmath>
 #include <utility>
 #include <QRegularExpression>
 
@@ -88,4 +89,74 @@ int Settings::stopSide(int rotatorInterface) const
             return this->*side;
     }
     return NorthStop;
+}
+
+int Settings::offset(int rotatorInterface) const
+{
+    static constexpr std::pair<int, int Settings::*> Offsets[] = {
+        {GS232, &Settings::AZOFFSET_GS},        {EasyComm, &Settings::AZOFFSET_EASY},
+        {TrakBox, &Settings::AZOFFSET_TKB},     {KCT, &Settings::AZOFFSET_KCT},
+        {ProSisTel, &Settings::AZOFFSET_PROSISTEL}, {DCU1, &Settings::AZOFFSET_DCU1},
+        {M2Orion, &Settings::AZOFFSET_M2ORION}, {EGIS, &Settings::AZOFFSET_EGIS},
+        {Hamlib, &Settings::AZOFFSET_HAMLIB},
+    };
+    for (const auto &[rotator, member] : Offsets) {
+        if (rotator == rotatorInterface)
+            return this->*member;
+    }
+    return 0;
+}
+
+Travel commandTravel(int rotatorInterface)
+{
+    switch (rotatorInterface) {
+    case GS232:
+        return {0, 450};
+    case Hamlib:
+        return {limits::lowestTravel, limits::highestTravel};
+    default:
+        return {};
+    }
+}
+
+TravelCheck checkTravel(int rotatorInterface, Travel travel)
+{
+    if (travel.maximum - travel.minimum < 360)
+        return TravelCheck::LessThanATurn;
+    if (travel.minimum < limits::lowestTravel || travel.maximum > limits::highestTravel)
+        return TravelCheck::BeyondLimits;
+    const Travel widest = commandTravel(rotatorInterface);
+    if (travel.minimum < widest.minimum || travel.maximum > widest.maximum)
+        return TravelCheck::BeyondCommand;
+    return TravelCheck::Fits;
+}
+
+namespace {
+
+// What a position of the selected rotator's commands points to, less whole turns.
+int pointingShift(const Settings &s)
+{
+    return s.offset(s.ANT) + (s.stopSide(s.ANT) == SouthStop ? 180 : 0);
+}
+
+} // namespace
+
+std::optional<Travel> Settings::pointedTravel() const
+{
+    if (ANT < 0 || ANT >= InterfaceCount || !travel(ANT).overlaps())
+        return std::nullopt;
+    const int shift = pointingShift(*this);
+    return Travel{AZMIN[ANT] + shift, AZMAX[ANT] + shift};
+}
+
+std::optional<int> Settings::pointedAzimuth() const
+{
+    if (!pointedTravel() || !RotatorPosition)
+        return std::nullopt;
+    return int(std::nearbyintl(*RotatorPosition + pointingShift(*this)));
+}
+
+bool Settings::inOverlap() const
+{
+    return pointedTravel() && RotatorPosition && travel(ANT).inOverlap(*RotatorPosition);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <optional>
 #include <QString>
 
 class QPushButton;
@@ -62,7 +63,34 @@ constexpr int largestOffset = 30;           // AZOFFSET_: -30 to 30 degrees
 constexpr int largestZero = 90;             // ZERO_: -90 to 90 degrees
 constexpr int largestParkingAzimuth = 450;  // AZIMUT_PARKING: 0 to 450 degrees
 constexpr int largestFavouriteAzimuth = 359;
+constexpr int lowestTravel = -360;          // AZMIN_, AZMAX_: -360 to 720 degrees
+constexpr int highestTravel = 720;
 } // namespace limits
+
+// How far a rotator turns, in the degrees of its own commands: one turn from the counter-clockwise
+// end stop (0..360) for most, more for those that turn past it into an overlap (0..450), where the
+// headings near the end stops can be reached at two positions.
+struct Travel {
+    int minimum = 0;
+    int maximum = 360;
+    friend bool operator==(const Travel &, const Travel &) = default;
+    bool overlaps() const { return maximum - minimum > 360; }
+    int middle() const { return minimum + (maximum - minimum) / 2; }
+    // Past a whole turn from the counter-clockwise end: the cable is wound beyond a turn.
+    bool inOverlap(long double position) const { return overlaps() && position >= minimum + 360; }
+};
+
+// Why a travel cannot be set for an interface.
+enum class TravelCheck {
+    Fits,
+    LessThanATurn,   // some headings could not be reached at all
+    BeyondLimits,    // past limits::lowestTravel..highestTravel
+    BeyondCommand,   // the interface's position command cannot say it (see commandTravel)
+};
+// The widest travel an interface's position command can carry: GS-232's W takes 0 to 450;
+// Hamlib's models are held to their own range when they are opened; the others take one turn.
+Travel commandTravel(int rotatorInterface);
+TravelCheck checkTravel(int rotatorInterface, Travel travel);
 
 // A baud setting: its text as stored, with the table entry it designates (-1: none).
 struct BaudSetting {
@@ -139,11 +167,20 @@ struct Settings {
     QString MYLOCATOR;
     int WLTOP = 0, WLLEFT = 0;
     int WLOC = 0;
+    // Each interface's travel (AZMIN_<interface>, AZMAX_<interface>), indexed by ANT.
+    std::array<int, InterfaceCount> AZMIN = {};
+    std::array<int, InterfaceCount> AZMAX = {360, 360, 360, 360, 360, 360, 360, 360, 360, 360, 360, 360};
 
     // Runtime values.
     long double TargetAzimuth = 0;
     long double LastAzimuth = -10;
     long double EnteredAzimuth = 0;
+    // Where the selected interface's rotator is, in the degrees of its commands: its reading,
+    // else the last command sent to it; none before either.
+    std::optional<long double> RotatorPosition;
+    // The position a peer asked for by its wrap (370 on a 0..450 rotator); none: the heading
+    // is reached by the shortest turn.
+    std::optional<int> TravelTarget;
     bool CommandSkipped = false;
     // Set with CommandSkipped when the change was within the minimum step (not unreachable).
     bool WithinStep = false;
@@ -184,6 +221,16 @@ struct Settings {
     void resetLastAzimuth() { LastAzimuth = -10; }
     // The stop side of an interface; north for those without one.
     int stopSide(int rotatorInterface) const;
+    // The azimuth offset of an interface; 0 for those without one.
+    int offset(int rotatorInterface) const;
+    Travel travel(int rotatorInterface) const { return {AZMIN.at(rotatorInterface), AZMAX.at(rotatorInterface)}; }
+    // The selected rotator with an overlap: the azimuths it points to over its travel, offset
+    // and stop side applied (0..450, or 180..630 stopping at south); none for one turn.
+    std::optional<Travel> pointedTravel() const;
+    // Where it points on that travel (370 past north); none without an overlap or a position.
+    std::optional<int> pointedAzimuth() const;
+    // The position of the selected rotator is on the turn beyond the first one.
+    bool inOverlap() const;
 };
 
 Settings &settings();

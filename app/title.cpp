@@ -68,5 +68,8 @@ QString titleText(const Settings &s)
         const auto parking = static_cast<long long>(std::nearbyintl(s.AZIMUT_PARKING));
         title += QStringLiteral(" / Parking=%1°").arg(parking);
     }
+    // Which turn the cable is on matters before the next long turn.
+    if (s.inOverlap())
+        title += QStringLiteral(" / %1° (overlap)").arg(*s.pointedAzimuth());
     return title;
 }

@@ -61,9 +61,9 @@ double operatorAzimuth(double reported, int offset, bool southStop)
     return azimuth < 0 ? azimuth + 360 : azimuth;
 }
 
-// The azimuth in the model's own range (-180..180, 0..450 ...) that points where a value in
-// [0, 360) does: the value itself when the range holds it, else a turn less or more. A range
-// that holds none of them is left to Hamlib, which says why it refuses the value.
+// The azimuth in a range (-180..180, 0..450 ...) that points where a value does: the value
+// itself when the range holds it, else a turn less or more. A model's range that holds none of
+// them is left to Hamlib, which says why it refuses the value.
 double modelAzimuth(double value, double minimum, double maximum)
 {
     for (const double candidate : {value, value - 360, value + 360}) {
@@ -368,7 +368,6 @@ void HamlibDriver::HL_Track(DriverTable::Done done)
     Settings &s = settings();
     if (!tracking::beginTrack(s, s.STEP_HAMLIB, s.STOP_HAMLIB == SouthStop))
         return;
-    const int value = tracking::commandValue(s.TargetAzimuth, s.AZOFFSET_HAMLIB);
     // A serial model without a COM port is unreachable, as for the serial interfaces.
     if (isSerialModel(s.HAMLIB_MODEL) && s.PORT_HAMLIB < 0) {
         s.CommandSkipped = true;
@@ -380,8 +379,14 @@ void HamlibDriver::HL_Track(DriverTable::Done done)
         s.CommandSkipped = true;
         return;
     }
+    const int value = tracking::travelValue(s, Hamlib, s.AZOFFSET_HAMLIB);
     open();
-    pending = std::move(done);
+    pending = [done = std::move(done), value](Outcome outcome, const QString &failure) {
+        // Where the rotator goes from now on, until a reading says where it is.
+        if (outcome == Outcome::Sent)
+            settings().RotatorPosition = value;
+        done(outcome, failure);
+    };
     worker->move(value);
     hooks.showCommand(QStringLiteral("P ") + QString::number(value) + u' ' + setup.port);
 }
@@ -524,7 +529,12 @@ void HamlibDriver::positionRead(quint64 from, std::optional<double> reported, co
 {
     if (from != workerId || state != State::Working)
         return;
-    const Settings &s = settings();
+    Settings &s = settings();
+    // Where the rotator is decides the turn of the next command: counted on the travel.
+    if (reported) {
+        const Travel travel = s.travel(Hamlib);
+        s.RotatorPosition = modelAzimuth(*reported, travel.minimum, travel.maximum);
+    }
     setMeasured(reported ? std::optional(operatorAzimuth(*reported, s.AZOFFSET_HAMLIB, s.STOP_HAMLIB == SouthStop))
                          : std::nullopt);
     if (reported) {

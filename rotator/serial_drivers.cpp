@@ -100,13 +100,16 @@ void SerialDrivers::track(const SerialProtocol &protocol, DriverTable::Done done
         platform::ui().beep(platform::Beep::Default);
         return;
     }
-    const int value = tracking::commandValue(s.TargetAzimuth, s.*protocol.offset, protocol.scale);
+    const int value = tracking::travelValue(s, protocol.rotator, s.*protocol.offset, protocol.scale);
     if (protocol.scale != 1)
         s.LastAzimuth = tracking::roundHalfEven((long double)value / protocol.scale);
     const SerialLines position = protocol.position(value, s);
     hooks.showCommand(QString::fromLatin1(position.first().text) + QLatin1Char(' ')
                       + lines[protocol.rotator].channel->portName());
-    send(protocol.rotator, position, [done = std::move(done)](LineOutcome outcome, const QString &failure) {
+    send(protocol.rotator, position, [done = std::move(done), value, &protocol](LineOutcome outcome, const QString &failure) {
+        // Where the rotator goes from now on, as far as the program can know without a reading.
+        if (outcome == LineOutcome::Written)
+            settings().RotatorPosition = (long double)value / protocol.scale;
         done(outcome == LineOutcome::Written     ? Outcome::Sent
              : outcome == LineOutcome::Cancelled ? Outcome::Stopped
                                                  : Outcome::Failed,

@@ -17,7 +17,9 @@ long double roundHalfEven(long double value)
 
 bool beginTrack(Settings &s, int minimumStep, bool southStop)
 {
-    if (minimumStep > std::fabs(s.TargetAzimuth - s.LastAzimuth)) {
+    // A peer may ask for the same heading on another turn of the travel.
+    const bool otherTurn = s.TravelTarget && s.RotatorPosition != (long double)*s.TravelTarget;
+    if (!otherTurn && minimumStep > std::fabs(s.TargetAzimuth - s.LastAzimuth)) {
         s.CommandSkipped = true;
         s.WithinStep = true;
         return false;
@@ -43,6 +45,31 @@ int commandValue(long double azimuth, int offset, int scale)
     if (value < 0)
         value += full;
     return int(value);
+}
+
+int shortestTurn(int value, int scale, Travel travel, std::optional<long double> from)
+{
+    const int full = 360 * scale;
+    const int lowest = travel.minimum * scale, highest = travel.maximum * scale;
+    // The first turn of the travel that holds the value's heading.
+    int best = lowest + ((value - lowest) % full + full) % full;
+    if (best > highest)
+        return value;
+    if (!travel.overlaps() || !from)
+        return best;
+    const long double here = *from * scale;
+    for (int candidate = best + full; candidate <= highest; candidate += full) {
+        if (std::fabs(candidate - here) < std::fabs(best - here))
+            best = candidate;
+    }
+    return best;
+}
+
+int travelValue(const Settings &s, int rotatorInterface, int offset, int scale)
+{
+    const Travel travel = s.travel(rotatorInterface);
+    return s.TravelTarget ? *s.TravelTarget * scale
+                          : shortestTurn(commandValue(s.TargetAzimuth, offset, scale), scale, travel, s.RotatorPosition);
 }
 
 bool parseAzimuth(const QString &text, long double *azimuth)

@@ -1,8 +1,9 @@
 #pragma once
 
+#include <optional>
 #include <QString>
 
-struct Settings;
+#include "app/settings.h"
 
 // The rules that every track operation shares, kept apart from any window.
 namespace tracking {
@@ -17,6 +18,16 @@ bool beginTrack(Settings &s, int minimumStep, bool southStop);
 // The azimuth less the offset, in units of 1/scale degree (scale 1, 10 or 100), rounded half
 // to even and wrapped into [0, 360 * scale), for any offset.
 int commandValue(long double azimuth, int offset, int scale = 1);
+
+// The position within the travel, in units of 1/scale degree, that points where a command value
+// in [0, 360 * scale) does. With an overlap, the one reached by the shortest turn from where the
+// rotator is (the lower of two equally near), or the lowest while that is not known; else the
+// only one, the lower end for a heading at both ends.
+int shortestTurn(int value, int scale, Travel travel, std::optional<long double> from);
+
+// The command value of the target for an interface: the position a peer asked for,
+// else the shortest turn to the target from where the rotator is.
+int travelValue(const Settings &s, int rotatorInterface, int offset, int scale = 1);
 
 // Reads an azimuth typed by the user as a float in the current locale.
 bool parseAzimuth(const QString &text, long double *azimuth);

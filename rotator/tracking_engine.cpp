@@ -22,9 +22,9 @@ bool TrackingEngine::busy() const
     return current.has_value() || holds > 0 || drivers.busy(settings().ANT);
 }
 
-quint64 TrackingEngine::track(const QString &azimuthText, Reply reply)
+quint64 TrackingEngine::track(const QString &azimuthText, Reply reply, std::optional<int> travelTarget)
 {
-    Request request{++requests, azimuthText, {}, -1};
+    Request request{++requests, azimuthText, {}, -1, travelTarget};
     if (reply)
         request.replies.append(std::move(reply));
     // A rotator can only go to the newest azimuth: the ones overtaken before their command could
@@ -117,6 +117,7 @@ void TrackingEngine::carryOut(Request request)
     s.TargetAzimuth = s.EnteredAzimuth;
     s.WithinStep = false;
     s.CommandSkipped = false;
+    const QScopedValueRollback target(s.TravelTarget, current->travelTarget);
     try {
         drivers.track(s.ANT, [this, number](Outcome outcome, const QString &failure) {
             if (current && current->number == number)

@@ -32,7 +32,9 @@ public:
     // MAN: sends the azimuth, a number in the current locale, to the selected interface. While
     // the interface carries out a command (or the pause after it), or requests are held, the
     // newest request waits and the one it replaces is superseded. Returns the request's number.
-    quint64 track(const QString &azimuthText, Reply reply = {});
+    // A travel target is the position, in the rotator's own degrees, that a peer asked for by its
+    // turn (370 on a 0..450 rotator); without one the driver takes the shortest turn.
+    quint64 track(const QString &azimuthText, Reply reply = {}, std::optional<int> travelTarget = {});
     // Adds a listener to a request; one already settled is answered at once.
     void follow(quint64 request, Reply reply);
     quint64 lastRequest() const { return requests; }
@@ -61,6 +63,7 @@ private:
         QString azimuthText;
         QList<Reply> replies;
         int wanted = -1;
+        std::optional<int> travelTarget;
     };
 
     void start(Request request);

@@ -88,13 +88,41 @@ QByteArray motionFlags(Motion motion)
 using Handler = Status (*)(const Rotator &, const Arguments &, Values &);
 using Action = void (*)(const Rotator &, const Arguments &, Done);
 
+std::optional<Travel> overlapOf(const Rotator &rotator)
+{
+    return rotator.overlap ? rotator.overlap() : std::nullopt;
+}
+
+// What clients are told they may ask: every heading, and the whole travel of an overlap.
+Travel told(const Rotator &rotator)
+{
+    const std::optional<Travel> overlap = overlapOf(rotator);
+    return overlap ? *overlap : Travel{MinAzimuth, MaxAzimuth};
+}
+
+// On the overlap's travel, outside 0..359: a position only that turn reaches.
+std::optional<int> travelAzimuth(const Rotator &rotator, QByteArrayView text)
+{
+    const std::optional<Travel> overlap = overlapOf(rotator);
+    const auto value = decimal(text);
+    if (!overlap || !value || *value < overlap->minimum || *value > overlap->maximum)
+        return std::nullopt;
+    const long double azimuth = std::nearbyintl(*value);
+    if (azimuth >= 0 && azimuth < 360)
+        return std::nullopt;
+    return int(azimuth);
+}
+
 void setPosition(const Rotator &rotator, const Arguments &arguments, Done done)
 {
-    const int azimuth = azimuthFromText(arguments[0]);
+    const std::optional<int> onTravel = travelAzimuth(rotator, arguments[0]);
+    const int azimuth = onTravel ? *onTravel : azimuthFromText(arguments[0]);
     // The elevation is not used, but a request that is no position is refused whole.
     const auto elevation = decimal(arguments[1]);
-    if (azimuth < 0 || !elevation || *elevation < MinElevation || *elevation > MaxElevation)
+    if ((!onTravel && azimuth < 0) || !elevation || *elevation < MinElevation || *elevation > MaxElevation)
         return done(Status::InvalidArgument);
+    if (onTravel)
+        return rotator.setTravelAzimuth(azimuth, std::move(done));
     rotator.setAzimuth(azimuth, std::move(done));
 }
 
@@ -149,18 +177,28 @@ Status getInfo(const Rotator &, const Arguments &, Values &values)
     return Status::Ok;
 }
 
+// Hamlib's words for an azimuth turned past north: counter-clockwise below 0, clockwise past 360.
+QByteArray overlapFlags(const Rotator &rotator)
+{
+    if (!overlapOf(rotator))
+        return {};
+    const int azimuth = rotator.azimuth();
+    return azimuth < 0 ? "OVERLAP_LEFT " : azimuth >= 360 ? "OVERLAP_RIGHT " : "";
+}
+
 Status getStatus(const Rotator &rotator, const Arguments &, Values &values)
 {
-    values << labelled("Status flags", motionFlags(rotator.motion()));
+    values << labelled("Status flags", motionFlags(rotator.motion()) + overlapFlags(rotator));
     return Status::Ok;
 }
 
-Status dumpState(const Rotator &, const Arguments &, Values &values)
+Status dumpState(const Rotator &rotator, const Arguments &, Values &values)
 {
     // The NET rotator client reads this layout line by line when it connects.
+    const Travel travel = told(rotator);
     values << Value{"rotctld Protocol Ver: 1", "1"} << Value{"Rotor Model: 1", "1"}
-           << Value{"Minimum Azimuth: " + fixed(MinAzimuth), "min_az=" + fixed(MinAzimuth)}
-           << Value{"Maximum Azimuth: " + fixed(MaxAzimuth), "max_az=" + fixed(MaxAzimuth)}
+           << Value{"Minimum Azimuth: " + fixed(travel.minimum), "min_az=" + fixed(travel.minimum)}
+           << Value{"Maximum Azimuth: " + fixed(travel.maximum), "max_az=" + fixed(travel.maximum)}
            << Value{"Minimum Elevation: " + fixed(MinElevation), "min_el=" + fixed(MinElevation)}
            << Value{"Maximum Elevation: " + fixed(MaxElevation), "max_el=" + fixed(MaxElevation)}
            << Value{"South Zero: 0", "south_zero=0"} << Value{"rot_type=AzEl", "rot_type=AzEl"}
@@ -168,16 +206,18 @@ Status dumpState(const Rotator &, const Arguments &, Values &values)
     return Status::Ok;
 }
 
-Status dumpCaps(const Rotator &, const Arguments &, Values &values)
+Status dumpCaps(const Rotator &rotator, const Arguments &, Values &values)
 {
+    const Travel travel = told(rotator);
+    const QByteArray overlap = overlapOf(rotator) ? "OVERLAP_LEFT OVERLAP_RIGHT " : "";
     const QByteArray caps = "Caps dump for model:\t1\n"
                             "Model name:\t\tTorvanel\n"
                             "Mfg name:\t\tTorvanel\n"
                             "Backend version:\t" TORVANEL_VERSION "\n"
                             "Rot type:\t\tAz-El\n"
-                            "Status flags: MOVING MOVING_AZ MOVING_LEFT MOVING_RIGHT \n"
-                            "Min Azimuth:\t\t" + number(MinAzimuth, 2) + "\n"
-                            "Max Azimuth:\t\t" + number(MaxAzimuth, 2) + "\n"
+                            "Status flags: MOVING MOVING_AZ MOVING_LEFT MOVING_RIGHT " + overlap + "\n"
+                            "Min Azimuth:\t\t" + number(travel.minimum, 2) + "\n"
+                            "Max Azimuth:\t\t" + number(travel.maximum, 2) + "\n"
                             "Min Elevation:\t\t" + number(MinElevation, 2) + "\n"
                             "Max Elevation:\t\t" + number(MaxElevation, 2) + "\n"
                             "Can set Conf:\t\tN\nCan get Conf:\t\tN\n"

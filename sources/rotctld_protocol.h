@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QList>
@@ -20,15 +21,27 @@ enum class Motion { Idle, Turning, TurningLeft, TurningRight };
 // first call counts.
 using Done = std::function<void(Status)>;
 
-// What a network client may drive. setAzimuth gets a whole degree 0..359; move turns toward the
-// end stop on the asked side (Left or Right) until a stop.
+// The azimuths a rotator points to across its whole travel, offset and stop side applied
+// (0..450 for a rotator that turns past north into an overlap).
+struct Travel {
+    long double minimum;
+    long double maximum;
+};
+
+// What a network client may drive. setAzimuth gets a whole degree 0..359; setTravelAzimuth a
+// whole degree of the overlap's travel outside 0..359 (370), the very position the rotator is to
+// go to; move turns toward the end stop on the asked side (Left or Right) until a stop.
 struct Rotator {
     std::function<void(int azimuth, Done)> setAzimuth;
+    // On the travel when the rotator has an overlap (370), else 0..359.
     std::function<int()> azimuth;
     std::function<void(Done)> stop;      // also R (reset)
     std::function<void(Done)> park;      // NotAvailable when no parking azimuth is set
     std::function<void(Direction, Done)> move;
     std::function<Motion()> motion;
+    std::function<void(int azimuth, Done)> setTravelAzimuth;
+    // The travel of a rotator with an overlap; none (or no function) for one turn.
+    std::function<std::optional<Travel>()> overlap;
 };
 
 struct CommandRow;

@@ -43,6 +43,9 @@ struct FakeWindow {
     int positionsAtStop = -1;
     // Runs at the first position read.
     std::function<void()> firstRead;
+    // A rotator with an overlap, and the positions on it that the clients asked for.
+    std::optional<rotctld::Travel> travel;
+    QList<int> travelRequested;
 
     rotctld::Rotator rotator()
     {
@@ -75,6 +78,12 @@ struct FakeWindow {
                 done(status);
             },
             [this] { return motion; },
+            [this](int value, rotctld::Done done) {
+                travelRequested.append(value);
+                azimuth = value;
+                done(status);
+            },
+            [this] { return travel; },
         };
     }
 
@@ -240,6 +249,7 @@ private slots:
     void answers_data();
     void answers();
     void parkWithoutParkingIsNotAvailable();
+    void overlapTravel();
     void hamlibClient();
     void gpredictLikeClient();
     void clientsAreIndependent();
@@ -438,6 +448,43 @@ void TestRotctld::parkWithoutParkingIsNotAvailable()
     QCOMPARE(answerLine("K", window.rotator()), QByteArray("RPRT -11\n"));
     QCOMPARE(answerLine("\\park", window.rotator()), QByteArray("RPRT -11\n"));
     QCOMPARE(window.parks, 2);
+}
+
+void TestRotctld::overlapTravel()
+{
+    FakeWindow window;
+    window.travel = rotctld::Travel{0, 450};
+    window.azimuth = 370;
+    // The whole travel is told, the position on it, and Hamlib's flag for a rotator past north.
+    QCOMPARE(answerLine("\\dump_state", window.rotator()),
+             QByteArray("1\n1\nmin_az=0.000000\nmax_az=450.000000\nmin_el=0.000000\nmax_el=90.000000\n"
+                        "south_zero=0\nrot_type=AzEl\ndone\n"));
+    QCOMPARE(answerLine("p +s", window.rotator()),
+             QByteArray("370.00\n0.00\nget_status:\nStatus flags: OVERLAP_RIGHT \nRPRT 0\n"));
+    // A position only the overlap reaches is taken as it is; a heading is the window's to turn
+    // to; past the travel's end is refused, before north a heading as ever.
+    QCOMPARE(answerLine("P 370 0 P 10 0 P 450 0 P 450.4 0 P -10 0", window.rotator()),
+             QByteArray("RPRT 0\nRPRT 0\nRPRT 0\nRPRT -1\nRPRT 0\n"));
+    QCOMPARE(window.travelRequested, QList<int>({370, 450}));
+    QCOMPARE(window.requested, QList<int>({10, 350}));
+
+    // Hamlib's own client holds its requests to the travel it was told.
+    const QString rotctl = QStandardPaths::findExecutable(QStringLiteral("rotctl"));
+    if (rotctl.isEmpty())
+        QSKIP("Hamlib's rotctl is not installed");
+    RotctldServer server(window.rotator());
+    server.listen(0, false);
+    QProcess client;
+    client.setProcessChannelMode(QProcess::MergedChannels);
+    client.start(rotctl, {QStringLiteral("-m"), QStringLiteral("2"), QStringLiteral("-r"),
+                          QStringLiteral("127.0.0.1:%1").arg(server.port()), QStringLiteral("-")});
+    QVERIFY(client.waitForStarted());
+    client.write("P 420 0\np\n");
+    client.closeWriteChannel();
+    QVERIFY(QTest::qWaitFor([&] { return client.state() == QProcess::NotRunning; }, 20000));
+    const QString output = QString::fromLatin1(client.readAll());
+    QCOMPARE(window.travelRequested, QList<int>({370, 450, 420}));
+    QVERIFY2(output.contains(QLatin1String("420.00\n0.00")), qPrintable(output));
 }
 
 void TestRotctld::hamlibClient()

@@ -28,6 +28,7 @@ const Texts sources[] = {
     {"rotctld %1", "rotctld %1"},
     {"PST %1", "PST %1"},
     {"parking", "parking"},
+    {"Unwind", "Dérouler"},
 };
 
 // Indexed by Outcome; the detail follows after a colon.

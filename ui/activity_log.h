@@ -12,7 +12,7 @@
 
 // Who asked for an azimuth.
 struct ActivitySource {
-    enum Kind { Box, Arrows, Man, Favourite, AngleWindow, LocatorWindow, SettingsTest, N1mm, Mapping, Rotctld, Pst, Parking };
+    enum Kind { Box, Arrows, Man, Favourite, AngleWindow, LocatorWindow, SettingsTest, N1mm, Mapping, Rotctld, Pst, Parking, Unwind };
     Kind kind = Box;
     QString detail; // the favourite's number, the sender's address
 

@@ -25,6 +25,7 @@ const Texts captions[] = {
     {"About Torvanel", "A propos de Torvanel"},
     {"Help", "Aide"},
     {"Activity", "Activité"},
+    {"Unwind", "Dérouler"},
 };
 
 // Indexed by Server.

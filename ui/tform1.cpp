@@ -366,6 +366,7 @@ void TForm1::MenuQuitterClick()
 void TForm1::titre()
 {
     setWindowTitle(titleText(settings()));
+    MenuUnwind->setVisible(settings().pointedTravel().has_value());
 }
 
 void TForm1::focusAngleWindow()

@@ -57,7 +57,8 @@ public:
     // A close signal or the session's end: closes the window, or, when the exit sequence is
     // already running, skips the rotator commands it has left.
     void requestClose();
-    // Sets the title from the selected interface, its port and the parking.
+    // Sets the title from the selected interface, its port, the parking and the overlap, and
+    // offers Unwind for a rotator with an overlap.
     void titre();
     // Steps of the frame that concern the whole program.
     void readConfiguration();
@@ -158,6 +159,11 @@ public:
     // Shows the azimuth and sends it like MAN, whatever AUTO says, again after a stop for the
     // same azimuth: a network client's P, the locator window's Enter. reply hears the outcome.
     void turnTo(int azimuth, TrackingEngine::Reply reply = {});
+    // Sends the selected rotator to a position of its overlap's travel, in the degrees it is
+    // told of (370), whatever turn the shortest way would take.
+    void turnToTravel(int azimuth, TrackingEngine::Reply reply = {});
+    // Turns the antenna to the middle of its travel, the long way if need be, to untwist the cable.
+    void MenuUnwindClick();
     // A client's M: toward the end stop on that side of the selected interface, like MAN.
     void rotctldMove(rotctld::Direction direction, const rotctld::Done &done);
     // A client's S or R, a PST STOP: the selected interface's stop, its port opened for it if need be.
@@ -247,6 +253,7 @@ public:
     QAction *MenuFav;
     QAction *MenuAzimut;
     QAction *MenuLocator;
+    QAction *MenuUnwind;
     QMenu *MenuServer;
     QAction *MenuServerVelmundo;
     QAction *menuServerBeamDX;
@@ -283,6 +290,9 @@ public:
     // The last requests and their outcomes, and who makes the one being made.
     ActivityLog *activity;
     ActivitySource activitySource;
+    // The position on the overlap's travel that the request being made goes to; none: the
+    // shortest turn.
+    std::optional<int> travelWanted;
 
 signals:
     // The window has closed: stopped, parked and saved.

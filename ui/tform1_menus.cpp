@@ -70,6 +70,10 @@ void TForm1::createMenus()
     MenuAzimut = menuItem(this, bar, "MenuAzimut", QStringLiteral("Azimuth"));
     // Short: at the window's width the bar keeps every item in both languages, whichever server.
     MenuLocator = menuItem(this, bar, "MenuLocator", QStringLiteral("Loc"), Qt::CTRL | Qt::Key_L);
+    // Shown only for a rotator that turns past a whole turn.
+    MenuUnwind = menuItem(this, bar, "MenuUnwind", QStringLiteral("Unwind"), Qt::CTRL | Qt::Key_U);
+    MenuUnwind->setVisible(false);
+    connectItem(MenuUnwind, &TForm1::MenuUnwindClick);
 
     MenuServer = submenu(this, "MenuServer", QStringLiteral("Server"));
     bar->addMenu(MenuServer);
@@ -210,7 +214,7 @@ void TForm1::setLanguageTexts(Language language)
         {MenuQuitter, Caption::Quit},         {MenuFav, Caption::Favourites},
         {MenuAzimut, Caption::Azimuth},       {MenuLangue->menuAction(), Caption::Language},
         {MenuAPropos, Caption::About},        {MenuAide, Caption::Help},
-        {MenuServerActivity, Caption::Activity}};
+        {MenuServerActivity, Caption::Activity}, {MenuUnwind, Caption::Unwind}};
     for (const auto &[item, caption] : captions)
         item->setText(languages::caption(caption, language));
 

@@ -109,8 +109,9 @@ void TForm1::createRotctldServer()
         [this, answer, client](int azimuth, const rotctld::Done &done) {
             answering(done, [&] { client([&] { turnTo(azimuth, answer(done)); }); });
         },
-        // Where the antenna is read to be, else where it was sent, else what the display shows.
-        [this] { return knownAzimuth(); },
+        // Where the antenna is read to be, else where it was sent, else what the display shows;
+        // on the travel past north for a rotator with an overlap.
+        [this] { return settings().pointedAzimuth().value_or(knownAzimuth()); },
         [this](rotctld::Done done) { done(rotctldStop()); },
         [this, answer, client](const rotctld::Done &done) {
             if (!parksAtExit()) {
@@ -122,7 +123,15 @@ void TForm1::createRotctldServer()
         [this, client](rotctld::Direction direction, const rotctld::Done &done) {
             answering(done, [&] { client([&] { rotctldMove(direction, done); }); });
         },
-        [this] { return rotctldMotion(); }};
+        [this] { return rotctldMotion(); },
+        [this, answer, client](int azimuth, const rotctld::Done &done) {
+            answering(done, [&] { client([&] { turnToTravel(azimuth, answer(done)); }); });
+        },
+        []() -> std::optional<rotctld::Travel> {
+            if (const std::optional<Travel> pointed = settings().pointedTravel())
+                return rotctld::Travel{(long double)pointed->minimum, (long double)pointed->maximum};
+            return std::nullopt;
+        }};
     rotctldServer = new RotctldServer(std::move(rotator), this);
     connectItem(MenuServerRotctld, &TForm1::MenuServerRotctldClick);
 }
@@ -174,14 +183,17 @@ rotctld::Status TForm1::rotctldStop()
 void TForm1::rotctldMove(rotctld::Direction direction, const rotctld::Done &done)
 {
     // The controller's range starts at its counter-clockwise end stop: north, or south with
-    // the half-turn.
+    // the half-turn; a rotator with an overlap turns to the end of its travel.
     const Settings &s = settings();
     const int start = s.stopSide(s.ANT) == SouthStop ? 180 : 0;
     const int end = (start + (direction == rotctld::Direction::Left ? 0 : 359)) % 360;
-    turnTo(end, [this, direction, end, done](const TrackResult &result) {
+    const std::optional<Travel> travel = s.pointedTravel();
+    const int travelEnd = travel ? (direction == rotctld::Direction::Left ? travel->minimum : travel->maximum) : end;
+    const int heading = ((travelEnd % 360) + 360) % 360;
+    turnToTravel(travelEnd, [this, direction, heading, done](const TrackResult &result) {
         const rotctld::Status status = rotctldStatus(result.outcome);
         if (status == rotctld::Status::Ok)
-            rotctldMoving.emplace(direction, end);
+            rotctldMoving.emplace(direction, heading);
         done(status);
     });
 }

@@ -60,7 +60,7 @@ void TForm1::trackBoxAzimuth(TrackingEngine::Reply reply)
             reply({Outcome::Refused, {}});
         return;
     }
-    logRequest(engine->track(EditAzimut->text(), std::move(reply)));
+    logRequest(engine->track(EditAzimut->text(), std::move(reply), travelWanted));
 }
 
 void TForm1::logRequest(quint64 request)
