@@ -238,7 +238,7 @@ void TestMainWindow::languageTexts_data()
     QTest::addColumn<QStringList>("messages");
     QTest::newRow("French")
         << true
-        << QStringList({"Quitter", "Init", "Mes Favoris", "Azimut", "Loc", "Serveur (Velmundo)", "Langue", "?",
+        << QStringList({"Quitter", "Init", "Mes Favoris", "Azimut", "Loc", QString::fromUtf8("Dérouler"), "Serveur (Velmundo)", "Langue", "?",
                         "Aide", "A propos de Torvanel"})
         << QStringList({QString::fromUtf8("Ne peut créer Torvanel.ini"), QString::fromUtf8("ARSWIN doit s'exécuter !"),
                         QString::fromUtf8("Le pilote du port parallèle (ppdev) n'est pas disponible.\r\n"
@@ -247,7 +247,7 @@ void TestMainWindow::languageTexts_data()
                                           "et redémarrez TORVANEL.")});
     QTest::newRow("English after French")
         << false
-        << QStringList({"Quit", "Init", "My Favourites", "Azimuth", "Loc", "Server (Velmundo)", "Language", "?",
+        << QStringList({"Quit", "Init", "My Favourites", "Azimuth", "Loc", "Unwind", "Server (Velmundo)", "Language", "?",
                         "Help", "About Torvanel"})
         << QStringList({"Can't create Torvanel.ini", "ARSWIN must be running !",
                         "Parallel port driver (ppdev) is not available.\r\n"
@@ -267,6 +267,7 @@ void TestMainWindow::languageTexts()
     QCOMPARE(window->MenuFrancais->isChecked(), french);
     QCOMPARE(window->MenuEnglish->isChecked(), !french);
     QCOMPARE(window->language(), french ? languages::Language::French : languages::Language::English);
+    // Unwind among them, though shown only for a rotator that turns past a whole turn.
     QStringList shown;
     for (QAction *action : window->menuBar()->actions())
         shown << action->text();

@@ -51,6 +51,7 @@ private slots:
     void cleanup();
     void hamlibClient_data();
     void hamlibClient();
+    void overlapTravel();
     void setPositionAnswersWhatHappened_data();
     void setPositionAnswersWhatHappened();
     void stopWinsAndEveryClientHearsTheTruth();
@@ -167,6 +168,29 @@ void TestRotctldWiring::hamlibClient()
     QCOMPARE(station->line.drain(), sent);
     QCOMPARE(window->EditAzimut->text(), shown);
     QVERIFY2(output.startsWith(printed), output.constData());
+    QVERIFY(station->recorder->messages.isEmpty());
+}
+
+// A GS-232 that turns 0..450: Hamlib's client is told the whole travel, a heading takes the short
+// way past north, a position past north goes there as it is, and Unwind turns back to the middle.
+void TestRotctldWiring::overlapTravel()
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("rotctl")).isEmpty())
+        QSKIP("Hamlib's rotctl is not installed");
+    settings().AZMAX[GS232] = 450;
+    createWindow();
+    window->MenuServerRotctld->trigger();
+    QVERIFY(window->MenuUnwind->isVisible());
+    QCOMPARE(rotctl({"P", "350", "0", "P", "10", "0", "p"}), QByteArray("370.00\n0.00\n"));
+    QCOMPARE(station->line.drain(), QByteArray("W350\rW370\r"));
+    QVERIFY2(window->windowTitle().endsWith(QString::fromUtf8(" / 370° (overlap)")), qPrintable(window->windowTitle()));
+    QCOMPARE(window->EditAzimut->text(), QStringLiteral("10"));
+    // Hamlib's client itself refuses what lies past the travel it was told.
+    rotctl({"P", "420", "0", "P", "460", "0", "M", "16", "0"});
+    QCOMPARE(station->line.drain(), QByteArray("W420\rW450\r"));
+    window->MenuUnwind->trigger();
+    QCOMPARE(station->line.read(5), QByteArray("W225\r"));
+    QVERIFY(!window->windowTitle().contains(QLatin1String("overlap")));
     QVERIFY(station->recorder->messages.isEmpty());
 }
 

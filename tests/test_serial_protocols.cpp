@@ -25,6 +25,8 @@ private slots:
     void position();
     void lastAzimuthIsTheWholeDegreesSent_data();
     void lastAzimuthIsTheWholeDegreesSent();
+    void shortestTurnOverTheTravel_data();
+    void shortestTurnOverTheTravel();
     void proSisTelCpmOffOnlyAfterAnOpen();
     void stop_data();
     void stop();
@@ -148,6 +150,48 @@ void TestSerialProtocols::position()
     QTRY_COMPARE(outcome, std::optional(Outcome::Sent));
     if (south && protocol.stopSide)
         QCOMPARE(double(s.TargetAzimuth), target + 180);
+}
+
+void TestSerialProtocols::shortestTurnOverTheTravel_data()
+{
+    QTest::addColumn<int>("maximum");
+    QTest::addColumn<int>("offset");
+    QTest::addColumn<bool>("south");
+    QTest::addColumn<QList<double>>("requests");
+    QTest::addColumn<QByteArray>("bytes");
+    using List = QList<double>;
+    QTest::newRow("across north clockwise") << 450 << 0 << false << List{350, 10} << QByteArray("W350\rW370\r");
+    QTest::newRow("back across north") << 450 << 0 << false << List{350, 10, 340} << QByteArray("W350\rW370\rW340\r");
+    QTest::newRow("into the overlap, then past the end stop the long way")
+        << 450 << 0 << false << List{350, 80, 100} << QByteArray("W350\rW440\rW100\r");
+    QTest::newRow("nothing sent yet: the first turn") << 450 << 0 << false << List{30} << QByteArray("W030\r");
+    QTest::newRow("one turn as ever") << 360 << 0 << false << List{350, 10} << QByteArray("W350\rW010\r");
+    QTest::newRow("south stop") << 450 << 0 << true << List{170, 190} << QByteArray("W350\rW370\r");
+    QTest::newRow("offset") << 450 << 10 << false << List{0, 20} << QByteArray("W350\rW370\r");
+}
+
+// Each command goes where the last one sent left the rotator, by the shorter way the travel allows.
+void TestSerialProtocols::shortestTurnOverTheTravel()
+{
+    QFETCH(int, maximum);
+    QFETCH(int, offset);
+    QFETCH(bool, south);
+    QFETCH(QList<double>, requests);
+    QFETCH(QByteArray, bytes);
+    const SerialProtocol &protocol = *serialProtocol(GS232);
+    select(GS232, 3);
+    Settings &s = settings();
+    s.AZMAX[GS232] = maximum;
+    s.AZOFFSET_GS = offset;
+    s.STOP_GS232 = south ? SouthStop : NorthStop;
+    QByteArray sent;
+    for (const double request : requests) {
+        s.TargetAzimuth = request;
+        track(protocol);
+        QTRY_COMPARE(outcome, std::optional(Outcome::Sent));
+        sent += line->read(4 + 1);
+    }
+    QCOMPARE(sent, bytes);
 }
 
 void TestSerialProtocols::lastAzimuthIsTheWholeDegreesSent_data()

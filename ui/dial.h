@@ -10,6 +10,10 @@ constexpr QPoint Centre(34, 34);
 constexpr int NeedleLength = 22;
 // The needle of the azimuth the rotator reports, beside the red one of the azimuth sent.
 inline const QColor MeasuredNeedle(0, 160, 255);
+// The headings a rotator with an overlap reaches on two turns, drawn over the black ring, and
+// the mark at the needle's end while the antenna is on the second turn.
+inline const QColor Overlap(255, 140, 0);
+constexpr int RingRadius = 25;
 
 // Where the needle for an azimuth in degrees ends: north up, angles clockwise.
 QPoint needleEnd(int azimuth);

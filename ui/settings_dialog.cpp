@@ -418,6 +418,9 @@ void TFormInit::RadioGroupRotorClick()
             }
         }
     }
+    // Another rotator is somewhere the program does not know yet.
+    if (RadioGroupRotor->itemIndex() != s.ANT)
+        s.RotatorPosition.reset();
     s.ANT = RadioGroupRotor->itemIndex();
     s.resetLastAzimuth();
     form1->titre();

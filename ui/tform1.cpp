@@ -93,6 +93,8 @@ TForm1::TForm1(QWidget *parent) : QMainWindow(parent)
     connect(hamlib.get(), &HamlibDriver::measuredAzimuthChanged, this, [this] {
         drawNeedle();
         showInterfaceState();
+        // Which turn the antenna is on shows in the title.
+        titre();
     });
     engine = new TrackingEngine(drivers, this);
     activity = new ActivityLog(this);

@@ -24,6 +24,15 @@ void TForm1::drawNeedle()
     // Drawn on the clean dial, so no trace of the previous needle remains.
     QPixmap canvas = Image2->pixmap();
     QPainter painter(&canvas);
+    const Settings &s = settings();
+    if (const std::optional<Travel> travel = s.pointedTravel()) {
+        // Qt counts sixteenths of a degree counter-clockwise from three o'clock.
+        const int from = travel->minimum + 360;
+        painter.setPen(QPen(dial::Overlap, 3, Qt::SolidLine, Qt::FlatCap));
+        painter.drawArc(QRect(dial::Centre.x() - dial::RingRadius, dial::Centre.y() - dial::RingRadius,
+                              2 * dial::RingRadius, 2 * dial::RingRadius),
+                        (90 - from) * 16, -(travel->maximum - from) * 16);
+    }
     // Where the rotator says it points, under the needle of where it is sent.
     if (const std::optional<double> measured = hamlib->measuredAzimuth()) {
         painter.setPen(QPen(dial::MeasuredNeedle, 2, Qt::SolidLine, Qt::RoundCap));
@@ -33,6 +42,11 @@ void TForm1::drawNeedle()
     if (ok) {
         painter.setPen(QPen(QColor(255, 0, 0), 2, Qt::SolidLine, Qt::RoundCap));
         painter.drawLine(dial::Centre, dial::needleEnd(azimuth));
+        if (s.inOverlap()) {
+            painter.setPen(Qt::NoPen);
+            painter.setBrush(dial::Overlap);
+            painter.drawEllipse(QPointF(dial::needleEnd(azimuth)), 3, 3);
+        }
     }
     painter.end();
     Image1->setPixmap(canvas);

@@ -115,6 +115,9 @@ void TForm1::showTrackResult(const TrackResult &result)
         enable(TimerBlink);
         enable(TimerTrackOK);
         showLamp(true);
+        // The rotator is on its way to another turn of its travel, perhaps.
+        titre();
+        drawNeedle();
         if (s.JINGLE)
             platform::ui().beep(platform::Beep::Information);
         break;
