@@ -76,8 +76,8 @@ struct Travel {
     friend bool operator==(const Travel &, const Travel &) = default;
     bool overlaps() const { return maximum - minimum > 360; }
     int middle() const { return minimum + (maximum - minimum) / 2; }
-    // Past a whole turn from the counter-clockwise end: the cable is wound beyond a turn.
-    bool inOverlap(long double position) const { return overlaps() && position >= minimum + 360; }
+    // Turned past north, before 0 or beyond 360 (Hamlib's overlap on the left or right).
+    bool inOverlap(long double position) const { return overlaps() && (position < 0 || position >= 360); }
 };
 
 // Why a travel cannot be set for an interface.
@@ -229,7 +229,7 @@ struct Settings {
     std::optional<Travel> pointedTravel() const;
     // Where it points on that travel (370 past north); none without an overlap or a position.
     std::optional<int> pointedAzimuth() const;
-    // The position of the selected rotator is on the turn beyond the first one.
+    // The selected rotator is turned past north (see Travel::inOverlap).
     bool inOverlap() const;
 };
 

@@ -177,13 +177,18 @@ Status getInfo(const Rotator &, const Arguments &, Values &values)
     return Status::Ok;
 }
 
-// Hamlib's words for an azimuth turned past north: counter-clockwise below 0, clockwise past 360.
+// Hamlib's words for a rotator turned past north.
 QByteArray overlapFlags(const Rotator &rotator)
 {
-    if (!overlapOf(rotator))
-        return {};
-    const int azimuth = rotator.azimuth();
-    return azimuth < 0 ? "OVERLAP_LEFT " : azimuth >= 360 ? "OVERLAP_RIGHT " : "";
+    switch (rotator.overlapSide ? rotator.overlapSide() : Overlap::None) {
+    case Overlap::Left:
+        return "OVERLAP_LEFT ";
+    case Overlap::Right:
+        return "OVERLAP_RIGHT ";
+    case Overlap::None:
+        break;
+    }
+    return {};
 }
 
 Status getStatus(const Rotator &rotator, const Arguments &, Values &values)

@@ -16,6 +16,8 @@ enum class Direction { Up = 2, Down = 4, Left = 8, Right = 16 };
 
 // What get_status reports.
 enum class Motion { Idle, Turning, TurningLeft, TurningRight };
+// A rotator with an overlap turned past north: counter-clockwise below 0, clockwise past 360.
+enum class Overlap { None, Left, Right };
 
 // Called, possibly later, with the final outcome of a command the rotator carries out; only the
 // first call counts.
@@ -42,6 +44,7 @@ struct Rotator {
     std::function<void(int azimuth, Done)> setTravelAzimuth;
     // The travel of a rotator with an overlap; none (or no function) for one turn.
     std::function<std::optional<Travel>()> overlap;
+    std::function<Overlap()> overlapSide;
 };
 
 struct CommandRow;

@@ -129,6 +129,7 @@ private slots:
     void ownRotctldIsRefused_data();
     void ownRotctldIsRefused();
     void modelRangeAroundNorthReachesEveryAzimuth();
+    void overlapReadBack();
     void leavingHamlibSilencesItsLine();
 
 private:
@@ -466,6 +467,32 @@ void TestHamlib::modelRangeAroundNorthReachesEveryAzimuth()
     QTRY_COMPARE_WITH_TIMEOUT(rotctld.azimuth(), -10, 20000);
     QTRY_COMPARE(rounded(window->hamlib->measuredAzimuth()), 350);
     QCOMPARE(window->knownAzimuth(), 350);
+    QVERIFY(station->recorder->messages.isEmpty());
+}
+
+// Hamlib's dummy turning -90..450 behind its rotctld (it starts at 0 and turns 6° a second): the
+// short way past north goes into the overlap, the reading says which turn the antenna is on, and
+// the next turn starts from there.
+void TestHamlib::overlapReadBack()
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("rotctld")).isEmpty())
+        QSKIP("Hamlib's rotctld is not installed");
+    DummyRotctld rotctld(QStringLiteral("min_az=-90,max_az=450"));
+    QVERIFY(rotctld.ready);
+    settings().HAMLIB_DEVICE = rotctld.address();
+    settings().AZMIN[Hamlib] = -90;
+    settings().AZMAX[Hamlib] = 450;
+    createWindow(2, 50);
+    for (const auto &[azimuth, position] : {std::pair{350, -10}, {10, 10}, {355, -5}}) {
+        window->UpDownAzi->setPosition(azimuth);
+        trackBox();
+        QTRY_COMPARE(heard, std::optional(Outcome::Sent));
+        QTRY_COMPARE_WITH_TIMEOUT(rotctld.azimuth(), position, 20000);
+        // The next command counts from the reading, once the dummy is there.
+        QTRY_COMPARE(settings().pointedAzimuth(), std::optional(position));
+        QCOMPARE(rounded(window->hamlib->measuredAzimuth()), azimuth);
+    }
+    QVERIFY2(window->windowTitle().endsWith(QString::fromUtf8(" / -5° (overlap)")), qPrintable(window->windowTitle()));
     QVERIFY(station->recorder->messages.isEmpty());
 }
 

@@ -45,6 +45,7 @@ struct FakeWindow {
     std::function<void()> firstRead;
     // A rotator with an overlap, and the positions on it that the clients asked for.
     std::optional<rotctld::Travel> travel;
+    rotctld::Overlap side = rotctld::Overlap::None;
     QList<int> travelRequested;
 
     rotctld::Rotator rotator()
@@ -84,6 +85,7 @@ struct FakeWindow {
                 done(status);
             },
             [this] { return travel; },
+            [this] { return side; },
         };
     }
 
@@ -455,6 +457,7 @@ void TestRotctld::overlapTravel()
     FakeWindow window;
     window.travel = rotctld::Travel{0, 450};
     window.azimuth = 370;
+    window.side = rotctld::Overlap::Right;
     // The whole travel is told, the position on it, and Hamlib's flag for a rotator past north.
     QCOMPARE(answerLine("\\dump_state", window.rotator()),
              QByteArray("1\n1\nmin_az=0.000000\nmax_az=450.000000\nmin_el=0.000000\nmax_el=90.000000\n"

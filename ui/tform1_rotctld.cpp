@@ -131,6 +131,12 @@ void TForm1::createRotctldServer()
             if (const std::optional<Travel> pointed = settings().pointedTravel())
                 return rotctld::Travel{(long double)pointed->minimum, (long double)pointed->maximum};
             return std::nullopt;
+        },
+        [] {
+            const Settings &s = settings();
+            if (!s.inOverlap())
+                return rotctld::Overlap::None;
+            return *s.RotatorPosition < 0 ? rotctld::Overlap::Left : rotctld::Overlap::Right;
         }};
     rotctldServer = new RotctldServer(std::move(rotator), this);
     connectItem(MenuServerRotctld, &TForm1::MenuServerRotctldClick);
