@@ -253,6 +253,15 @@ const QHash<QString, Probe> &probes()
         p["suppress"] = [](const Settings &s, const RecordingTarget &, const QList<SkippedLine> &) {
             return QString::number(s.SuppressListenerStart);
         };
+        // The interfaces whose travel is not one turn from north.
+        p["travel"] = [](const Settings &s, const RecordingTarget &, const QList<SkippedLine> &) {
+            QStringList travels;
+            for (int each = 0; each < InterfaceCount; ++each) {
+                if (s.travel(each) != Travel{})
+                    travels << QString("%1 %2..%3").arg(interfaceKeyWord(each)).arg(s.AZMIN[each]).arg(s.AZMAX[each]);
+            }
+            return travels.join(", ");
+        };
         p["skipped"] = [](const Settings &, const RecordingTarget &, const QList<SkippedLine> &skipped) {
             QStringList numbers;
             for (const SkippedLine &line : skipped)
@@ -537,6 +546,13 @@ void TestConfiguration::readerRules_data()
     row("Hamlib model from 1, period from 0", "HAMLIB_MODEL=0\r\nHAMLIB_POLL=-1\r\nHAMLIB_MODEL=x", "skipped",
         "1,2,3");
     row("ANT=HAMLIB", "ANT=HAMLIB", "ANT", QString::number(Hamlib));
+
+    row("travels past a turn", "AZMAX_GS232=450\r\nazmin_hamlib = -180\r\nAZMAX_HAMLIB=450", "travel",
+        "GS232 0..450, HAMLIB -180..450");
+    row("a travel the command cannot carry is refused whole, where it stands",
+        "AZMIN_EASYCOMM=0\r\nWTOP=x\r\nAZMAX_EASYCOMM=450\r\nAZMIN_GS232=-180\r\nAZMAX_GS232=180", "skipped",
+        "1,2,3,4,5");
+    row("nothing of a refused travel is kept", "AZMAX_GS232=300\r\nAZMAX_EGIS=450\r\nAZMIN_HAMLIB=-400", "travel", "");
     row("PARKING=HAMLIB", "PARKING=HAMLIB", "PARKING", QString::number(Hamlib + 1));
 }
 
@@ -651,6 +667,9 @@ void TestConfiguration::everyLineInOrder()
     s.N1MMHEADINGPORT = 13011;
     s.N1MMHEADINGHOST = "192.168.1.20";
     s.N1MMROTOR = "Tribander";
+    s.AZMAX[GS232] = 450;
+    s.AZMIN[Hamlib] = -180;
+    s.AZMAX[Hamlib] = 450;
 
     const QByteArray expected = "[TORVANEL  V2.4.1DX]\r\n"
                                 "LANGUAGE=FRENCH\r\nAUTO=1\r\nSERVER=N1MM\r\nPORTN1MM=12041\r\n"
@@ -686,7 +705,8 @@ void TestConfiguration::everyLineInOrder()
                                 "STOP_HAMLIB=S\r\nHAMLIB_POLL=250\r\n"
                                 "PSTUDP=1\r\nPSTUDPPORT=12010\r\nPSTUDPALL=1\r\n"
                                 "N1MMHEADING=1\r\nN1MMHEADINGPORT=13011\r\nN1MMHEADINGHOST=192.168.1.20\r\n"
-                                "N1MMROTOR=Tribander\r\n";
+                                "N1MMROTOR=Tribander\r\n"
+                                "AZMIN_GS232=0\r\nAZMAX_GS232=450\r\nAZMIN_HAMLIB=-180\r\nAZMAX_HAMLIB=450\r\n";
     const QByteArray written = configurationText(s, target, StoredChoices());
     QCOMPARE(fileLines(written), fileLines(expected));
     QCOMPARE(written, expected);
