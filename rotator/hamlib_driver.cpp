@@ -288,14 +288,15 @@ private:
                 last = shared.finishing;
             }
             int result = stopNow ? rot_stop(rot) : RIG_OK;
+            const double sent = moveTo ? modelAzimuth(*moveTo, minimum, maximum) : 0;
             if (result == RIG_OK && moveTo)
-                result = rot_set_position(rot, azimuth_t(modelAzimuth(*moveTo, minimum, maximum)), 0);
+                result = rot_set_position(rot, azimuth_t(sent), 0);
             if (result != RIG_OK) {
                 tell(shared, [id, text = hamlibText(result)](HamlibDriver &owner) { owner.failed(id, text); });
                 return;
             }
             if (moveTo)
-                tell(shared, [id](HamlibDriver &owner) { owner.moved(id); });
+                tell(shared, [id, sent](HamlibDriver &owner) { owner.moved(id, sent); });
             if (last)
                 return;
             if (reads && Clock::now() >= nextRead) {
@@ -381,12 +382,7 @@ void HamlibDriver::HL_Track(DriverTable::Done done)
     }
     const int value = tracking::travelValue(s, Hamlib, s.AZOFFSET_HAMLIB);
     open();
-    pending = [done = std::move(done), value](Outcome outcome, const QString &failure) {
-        // Where the rotator goes from now on, until a reading says where it is.
-        if (outcome == Outcome::Sent)
-            settings().RotatorPosition = value;
-        done(outcome, failure);
-    };
+    pending = std::move(done);
     worker->move(value);
     hooks.showCommand(QStringLiteral("P ") + QString::number(value) + u' ' + setup.port);
 }
@@ -501,10 +497,20 @@ void HamlibDriver::opened(quint64 from, const std::optional<Peer> &peer)
     worker->admit();
 }
 
-void HamlibDriver::moved(quint64 from)
+void HamlibDriver::moved(quint64 from, double sent)
 {
-    if (from == workerId)
-        settle(Outcome::Sent);
+    if (from != workerId)
+        return;
+    // Where the rotator goes from now on, until a reading says where it is.
+    setPosition(sent);
+    settle(Outcome::Sent);
+}
+
+void HamlibDriver::setPosition(double reported)
+{
+    // Counted on the travel, which may lie a turn away from the model's own range.
+    const Travel travel = settings().travel(Hamlib);
+    settings().RotatorPosition = modelAzimuth(reported, travel.minimum, travel.maximum);
 }
 
 void HamlibDriver::failed(quint64 from, const QString &what)
@@ -529,12 +535,10 @@ void HamlibDriver::positionRead(quint64 from, std::optional<double> reported, co
 {
     if (from != workerId || state != State::Working)
         return;
-    Settings &s = settings();
-    // Where the rotator is decides the turn of the next command: counted on the travel.
-    if (reported) {
-        const Travel travel = s.travel(Hamlib);
-        s.RotatorPosition = modelAzimuth(*reported, travel.minimum, travel.maximum);
-    }
+    const Settings &s = settings();
+    // Where the rotator is decides the turn of the next command.
+    if (reported)
+        setPosition(*reported);
     setMeasured(reported ? std::optional(operatorAzimuth(*reported, s.AZOFFSET_HAMLIB, s.STOP_HAMLIB == SouthStop))
                          : std::nullopt);
     if (reported) {

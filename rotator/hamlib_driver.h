@@ -89,13 +89,16 @@ private:
     void settle(Outcome outcome, const QString &failure = {});
     void retire();
     void setMeasured(std::optional<double> azimuth);
+    // The rotator is at, or on its way to, an azimuth of the model's.
+    void setPosition(double reported);
     QString failureText(const QString &what) const;
     bool exitPassed() const { return exiting && exitDeadline.hasExpired(); }
     // What the worker tells, each on this object's thread; a worker already retired is no
     // longer heard.
     void portKnown(quint64 from, const QString &port);
     void opened(quint64 from, const std::optional<Peer> &peer);
-    void moved(quint64 from);
+    // The model's azimuth that went out.
+    void moved(quint64 from, double sent);
     void failed(quint64 from, const QString &text);
     void positionRead(quint64 from, std::optional<double> reported, const QString &failure);
     void ended();
