@@ -945,8 +945,12 @@ void TestSettingsDialog::travelRow()
     const bool custom = pick == QLatin1String("Custom");
     if (custom) {
         QVERIFY(row.to->isEnabled());
-        row.from->setValue(ends.x());
-        row.to->setValue(ends.y());
+        // Typed: an end is weighed once it is whole, not at each digit.
+        for (const auto &[end, value] : {std::pair{row.from, ends.x()}, {row.to, ends.y()}}) {
+            end->selectAll();
+            QTest::keyClicks(end, QString::number(value));
+            QTest::keyClick(end, Qt::Key_Return);
+        }
     }
     QCOMPARE(QPoint(s.AZMIN[rotator], s.AZMAX[rotator]), stored);
     QCOMPARE(row.from->value(), stored.x());
