@@ -1,6 +1,7 @@
 #include "rotator/hamlib_models.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include <hamlib/rotator.h>
 
@@ -9,9 +10,15 @@ namespace {
 HamlibModel modelOf(const rot_caps &caps)
 {
     const bool serial = caps.port_type == RIG_PORT_SERIAL;
+    const bool network = caps.port_type == RIG_PORT_NETWORK || caps.port_type == RIG_PORT_UDP_NETWORK;
+    // Rounded: a range given as 0..359.9 is one turn.
+    const Travel range{int(std::lround(caps.min_az)), int(std::lround(caps.max_az))};
+    std::optional<Travel> travel;
+    if (!network && checkTravel(Hamlib, range) == TravelCheck::Fits)
+        travel = range;
     return {int(caps.rot_model), QString::fromUtf8(caps.mfg_name), QString::fromUtf8(caps.model_name),
             QString::fromUtf8(rig_strstatus(caps.status)), serial, serial ? caps.serial_rate_min : 0,
-            serial ? caps.serial_rate_max : 0};
+            serial ? caps.serial_rate_max : 0, travel};
 }
 
 } // namespace

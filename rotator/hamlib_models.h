@@ -5,6 +5,8 @@
 #include <QList>
 #include <QString>
 
+#include "app/settings.h"
+
 // The rotator models of the Hamlib library this program is linked with.
 struct HamlibModel {
     int number;  // Hamlib's model number, HAMLIB_MODEL
@@ -15,6 +17,10 @@ struct HamlibModel {
     // The serial rates the model accepts, in bauds (0 for a model that is not on a serial port).
     int slowestRate;
     int fastestRate;
+    // The azimuths the model turns over, in whole degrees; none where it sets no whole turn of
+    // its own: a network model's comes from its server when it is opened, an elevation model
+    // has none.
+    std::optional<Travel> travel;
 };
 
 // Hamlib quiet, unless TORVANEL_HAMLIB_DEBUG asks for its debug output, and its backends loaded:

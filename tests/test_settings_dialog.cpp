@@ -70,6 +70,9 @@ private slots:
     void hamlibPage();
     void hamlibModelTypedAndRates_data();
     void hamlibModelTypedAndRates();
+    void travelRow_data();
+    void travelRow();
+    void unwindServesTheSelectedOverlap();
 
 private:
     // Selects an interface with its port item COMn (the port test runs).
@@ -747,8 +750,8 @@ void TestSettingsDialog::firstActivationFillsTheDialog()
 void TestSettingsDialog::opensAndStaysAtItsDesignSize()
 {
     // The design's size, with rows for the station's locator, the PST server and the heading
-    // sent to N1MM, and room for a twelfth interface.
-    const QSize design(426, 474);
+    // sent to N1MM, room for a twelfth interface, and each page's travel row.
+    const QSize design(426, 535);
     window->FormActivate();
     dialog->show();
     QVERIFY(QTest::qWaitForWindowExposed(dialog));
@@ -759,7 +762,7 @@ void TestSettingsDialog::opensAndStaysAtItsDesignSize()
     QVERIFY2(minimum.width() <= design.width() && minimum.height() <= design.height(),
              qPrintable(QStringLiteral("minimum %1x%2").arg(minimum.width()).arg(minimum.height())));
     QVERIFY(opened.width() >= design.width() && opened.width() <= 440);
-    QVERIFY(opened.height() >= design.height() && opened.height() <= 488);
+    QVERIFY(opened.height() >= design.height() && opened.height() <= 549);
     selectInterface(TrakBox, QStringLiteral("COM5"));
     QCOMPARE(dialog->size(), opened);
     for (QAction *language : {window->MenuFrancais, window->MenuEnglish}) {
@@ -794,9 +797,13 @@ void TestSettingsDialog::hamlibPage_data()
     QTest::addColumn<QString>("port");
     QTest::addColumn<int>("selected");
     QTest::addColumn<bool>("deviceField");
-    QTest::newRow("network model, no COM port needed") << "net ROT" << 2 << "" << int(Hamlib) << true;
-    QTest::newRow("serial model without a COM port refused") << "232b" << 603 << "" << -1 << false;
-    QTest::newRow("serial model on COM5, no port test") << "603" << 603 << "COM5" << int(Hamlib) << false;
+    // A network model's travel is its server's, known only once it is opened.
+    QTest::addColumn<QString>("modelTravel");
+    QTest::newRow("network model, no COM port needed") << "net ROT" << 2 << "" << int(Hamlib) << true << "";
+    QTest::newRow("serial model without a COM port refused") << "232b" << 603 << "" << -1 << false
+                                                             << "Model: -180 to 450°";
+    QTest::newRow("serial model on COM5, no port test") << "603" << 603 << "COM5" << int(Hamlib) << false
+                                                        << "Model: -180 to 450°";
 }
 
 void TestSettingsDialog::hamlibPage()
@@ -806,6 +813,7 @@ void TestSettingsDialog::hamlibPage()
     QFETCH(QString, port);
     QFETCH(int, selected);
     QFETCH(bool, deviceField);
+    QFETCH(QString, modelTravel);
     QComboBox *models = dialog->ComboBoxHamlibModel;
     // Any part of an entry finds it, whatever its case.
     QCompleter *completer = models->completer();
@@ -820,6 +828,8 @@ void TestSettingsDialog::hamlibPage()
     QCOMPARE(settings().HAMLIB_MODEL, model);
     QCOMPARE(dialog->EditHamlibDevice->isEnabled(), deviceField);
     QCOMPARE(dialog->RadioGroupPortHamlib->isEnabled(), !deviceField);
+    QComboBox *travels = dialog->travelRows[Hamlib].list;
+    QCOMPARE(travels->itemText(travels->count() - 2), modelTravel.isEmpty() ? QString::fromUtf8("-180 to 180°") : modelTravel);
     dialog->EditHamlibDevice->setText(QStringLiteral("shack:4533"));
     QCOMPARE(settings().HAMLIB_DEVICE, QStringLiteral("shack:4533"));
 
@@ -876,6 +886,115 @@ void TestSettingsDialog::hamlibModelTypedAndRates()
     // The entry chosen is shown whole, or what was refused stays to be mended.
     QCOMPARE(field->text(), refused ? typed : dialog->ComboBoxHamlibModel->itemText(dialog->ComboBoxHamlibModel->findData(model)));
     QCOMPARE(settings().BAUD_HAMLIB.text, QStringLiteral("4800"));
+}
+
+void TestSettingsDialog::travelRow_data()
+{
+    QTest::addColumn<int>("rotator");
+    QTest::addColumn<QPoint>("initial");  // the travel stored when the dialog opens
+    QTest::addColumn<QString>("shown");   // and the entry showing it
+    QTest::addColumn<QString>("pick");
+    QTest::addColumn<QPoint>("ends");     // typed after picking Custom
+    QTest::addColumn<QPoint>("stored");
+    QTest::addColumn<QString>("hint");
+    const QString oneTurn = QString::fromUtf8("0 to 360° (one turn)"), overlap = QString::fromUtf8("0 to 450° (overlap)");
+    QTest::newRow("GS-232 takes 0 to 450") << int(GS232) << QPoint(0, 360) << oneTurn << overlap << QPoint()
+                                           << QPoint(0, 450) << "";
+    QTest::newRow("EasyComm takes one turn") << int(EasyComm) << QPoint(0, 360) << oneTurn << overlap << QPoint()
+                                             << QPoint(0, 360)
+                                             << QString::fromUtf8("EasyComm's command takes one turn: 0 to 359°.");
+    QTest::newRow("EasyComm from -180: the stop at south")
+        << int(EasyComm) << QPoint(0, 360) << oneTurn << QString::fromUtf8("-180 to 180°") << QPoint() << QPoint(0, 360)
+        << QString::fromUtf8("EasyComm's command takes one turn: 0 to 359°. For a stop at south, tick S.");
+    QTest::newRow("custom 0 to 300 is less than a turn")
+        << int(GS232) << QPoint(0, 450) << overlap << "Custom" << QPoint(0, 300) << QPoint(0, 450)
+        << QString::fromUtf8("The travel must cover a whole turn (360°).");
+    QTest::newRow("Hamlib's dummy: its model's travel") << int(Hamlib) << QPoint(-90, 400) << "Custom"
+                                                        << QString::fromUtf8("Model: -180 to 450°") << QPoint()
+                                                        << QPoint(-180, 450) << "";
+    QTest::newRow("Hamlib's dummy: custom beyond the model")
+        << int(Hamlib) << QPoint(0, 360) << oneTurn << "Custom" << QPoint(0, 500) << QPoint(0, 360)
+        << QString::fromUtf8("The model turns from -180° to 450°.");
+}
+
+void TestSettingsDialog::travelRow()
+{
+    QFETCH(int, rotator);
+    QFETCH(QPoint, initial);
+    QFETCH(QString, shown);
+    QFETCH(QString, pick);
+    QFETCH(QPoint, ends);
+    QFETCH(QPoint, stored);
+    QFETCH(QString, hint);
+    Settings &s = settings();
+    s.AZMIN[rotator] = initial.x();
+    s.AZMAX[rotator] = initial.y();
+    dialog->show();
+    dialog->PageControlAntenne->setCurrentIndex(rotator);
+    const TFormInit::TravelRow &row = dialog->travelRows[rotator];
+    QCOMPARE(row.list->currentText(), shown);
+    QCOMPARE(row.from->value(), initial.x());
+    QCOMPARE(row.to->value(), initial.y());
+    QCOMPARE(row.to->isEnabled(), shown == QLatin1String("Custom"));
+    (*ui)->clear();
+
+    const int index = row.list->findText(pick);
+    QVERIFY(index >= 0);
+    row.list->setCurrentIndex(index);
+    emit row.list->activated(index);
+    const bool custom = pick == QLatin1String("Custom");
+    if (custom) {
+        QVERIFY(row.to->isEnabled());
+        // Typed: an end is weighed once it is whole, not at each digit.
+        for (const auto &[end, value] : {std::pair{row.from, ends.x()}, {row.to, ends.y()}}) {
+            end->selectAll();
+            QTest::keyClicks(end, QString::number(value));
+            QTest::keyClick(end, Qt::Key_Return);
+        }
+    }
+    QCOMPARE(QPoint(s.AZMIN[rotator], s.AZMAX[rotator]), stored);
+    QCOMPARE(row.from->value(), stored.x());
+    QCOMPARE(row.to->value(), stored.y());
+    QCOMPARE(row.list->currentText(), custom || hint.isEmpty() ? pick : shown);
+    QCOMPARE(row.hint->isVisible(), !hint.isEmpty());
+    if (!hint.isEmpty())
+        QCOMPARE(row.hint->text(), hint);
+    QCOMPARE((*ui)->beeps.size(), hint.isEmpty() ? 0 : 1);
+}
+
+void TestSettingsDialog::unwindServesTheSelectedOverlap()
+{
+    Settings &s = settings();
+    s.AZMAX[GS232] = 450;
+    s.AZMAX[Hamlib] = 450;
+    dialog->show();
+    const auto enabled = [this] {
+        QList<int> interfaces;
+        for (int rotator = 0; rotator < InterfaceCount; ++rotator) {
+            if (dialog->travelRows[rotator].unwind->isEnabled())
+                interfaces << rotator;
+        }
+        return interfaces;
+    };
+    QCOMPARE(enabled(), QList<int>());
+    selectInterface(EasyComm, QStringLiteral("COM3"));
+    QCOMPARE(enabled(), QList<int>());
+    selectInterface(GS232, QStringLiteral("COM3"));
+    QCOMPARE(enabled(), QList<int>{GS232});
+    QVERIFY(window->MenuUnwind->isVisible());
+
+    // The middle of the travel.
+    QTest::mouseClick(dialog->travelRows[GS232].unwind, Qt::LeftButton);
+    QCOMPARE(com3->read(5), QByteArray("W225\r"));
+
+    // One turn again: nothing to unwind, in the dialog as in the menu.
+    QComboBox *list = dialog->travelRows[GS232].list;
+    list->setCurrentIndex(0);
+    emit list->activated(0);
+    QCOMPARE(enabled(), QList<int>());
+    QVERIFY(!window->MenuUnwind->isVisible());
+    dialog->RadioGroupRotor->setItemIndex(Hamlib);
+    QCOMPARE(enabled(), QList<int>{Hamlib});
 }
 
 QTEST_MAIN(TestSettingsDialog)

@@ -217,16 +217,19 @@ TFormInit::TFormInit(TForm1 *mainWindow) : QWidget(mainWindow, Qt::Window), form
 
     // English until the main window's language says otherwise.
     setLanguageTexts(languages::Language::English);
+    for (int rotator = 0; rotator < InterfaceCount; ++rotator)
+        showTravel(rotator);
     connectFamilies();
     connectHamlib();
+    connectTravelRows();
     connect(RadioGroupRotor, &RadioGroup::clicked, this, [this] { platform::guarded([this] { RadioGroupRotorClick(); }); });
     connect(CheckBoxTKBHost, &QCheckBox::toggled, this, [this] { CheckBoxTKBHostClick(); });
     connect(CheckBoxEnvoiCommande, &QCheckBox::toggled, this, [this] { CheckBoxEnvoiCommandeClick(); });
 
     move(120, 177);
     // The design's 356 pixels, rows for the station's locator, the PST server and the heading
-    // sent to N1MM, and room for the twelve interfaces without scrolling.
-    resize(426, 474);
+    // sent to N1MM, room for the twelve interfaces without scrolling, and each page's travel row.
+    resize(426, 535);
 }
 
 void TFormInit::addHandler(const char *name, std::function<void()> handler)
@@ -359,6 +362,8 @@ void TFormInit::FormShow()
     SpinEditKCTAzOffset->setValue(s.AZOFFSET_KCT);
     SpinEditStepKCT->setValue(s.STEP_KCT);
     RadioGroupRotor->setItemIndex(s.ANT);
+    for (int rotator = 0; rotator < InterfaceCount; ++rotator)
+        showTravel(rotator);
     if (s.ANT >= 0 && s.ANT < InterfaceCount)
         PageControlAntenne->setCurrentIndex(s.ANT);
     parkingPending = true;
@@ -424,6 +429,7 @@ void TFormInit::RadioGroupRotorClick()
     s.ANT = RadioGroupRotor->itemIndex();
     s.resetLastAzimuth();
     form1->titre();
+    enableUnwindButtons();
     if (s.ANT == Hamlib)
         form1->hamlib->open();
 }
@@ -467,6 +473,7 @@ bool TFormInit::FormClose()
         RadioGroupRotor->setItemIndex(-1);
         s.ANT = NoInterface;
         s.PARKING = -1;
+        enableUnwindButtons();
         return false;
     }
 

@@ -1,13 +1,13 @@
 #pragma once
 
+#include <array>
 #include <functional>
 #include <QGroupBox>
 #include <QHash>
 #include <QWidget>
 
+#include "app/settings.h"
 #include "ui/languages.h"
-
-struct Settings;
 
 class QButtonGroup;
 class QCheckBox;
@@ -154,6 +154,18 @@ public:
     // Why a typed model or the stored rate is refused.
     QLabel *LabelHamlibHint;
 
+    // Each page's travel: its list of travels, the ends of a custom one, the button that turns
+    // the antenna back to the middle, and why a travel was refused. Indexed by interface.
+    struct TravelRow {
+        QLabel *caption;
+        QComboBox *list;
+        QLabel *fromLabel, *toLabel;
+        QSpinBox *from, *to;
+        QPushButton *unwind;
+        QLabel *hint;
+    };
+    std::array<TravelRow, InterfaceCount> travelRows{};
+
 protected:
     void showEvent(QShowEvent *event) override;
     void changeEvent(QEvent *event) override;
@@ -185,6 +197,20 @@ private:
     // The rates the model accepts, and a hint when the stored one is not among them.
     void showHamlibRates();
 
+    // The travel rows: built once for every page, filled from the settings (the interface's
+    // travel, its model's for Hamlib), a custom travel keeping the list on its custom entry.
+    void createTravelRow(int rotatorInterface, QVBoxLayout *column);
+    void connectTravelRows();
+    void showTravel(int rotatorInterface, bool custom = false);
+    void travelListClick(int rotatorInterface, int index);
+    void customTravelChange(int rotatorInterface);
+    // Stores an accepted travel; a refused one is not stored and its reason is shown.
+    void chooseTravel(int rotatorInterface, Travel travel, bool custom);
+    // Why the interface cannot take a travel; empty when it can.
+    QString travelRefusal(int rotatorInterface, Travel travel) const;
+    // Unwinding serves the selected interface only, and one that turns past a whole turn.
+    void enableUnwindButtons();
+
     // The nine families of page handlers, each on the interface (or edit) of its member.
     void lptGroupClick(int rotatorInterface);
     void calibrationEditChange(QLineEdit *edit, long double Settings::*setting, bool zeroRange);
@@ -202,6 +228,11 @@ private:
     bool parkingPending = false;
     QString rotctldPortMessage;
     QString hamlibNoModelText, hamlibRateText;
+    // The travel rows' texts in the dialog's language.
+    struct TravelTexts {
+        QString oneTurn, overlap, halfTurns, model, custom;  // the list's entries
+        QString lessThanATurn, beyondLimits, gs232Command, oneTurnCommand, southStop, modelRange;
+    } travelTexts;
     QString pstPortMessage;
     QString headingPortMessage;
     QString headingHostMessage;

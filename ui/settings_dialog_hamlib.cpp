@@ -123,6 +123,7 @@ void TFormInit::hamlibModelClick(int index)
         reopenHamlib();
     }
     showHamlibPortKind();
+    showTravel(Hamlib);
 }
 
 void TFormInit::hamlibModelEntered()

@@ -251,6 +251,7 @@ void TFormInit::createPages()
             break;
         }
         column->addStretch(1);
+        createTravelRow(page.rotator, column);
 
         auto *test = new QGroupBox(QStringLiteral("Test && Parking")); // "&&" shows one ampersand
         auto *testRows = new QGridLayout(test);

@@ -3,6 +3,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QLabel>
+#include <QPushButton>
 
 #include "app/settings.h"
 #include "ui/settings_dialog_pages.h"
@@ -56,6 +57,21 @@ const Text hamlibDevice = {"Device", "Accès"};
 const Text hamlibDeviceHint = {"/dev/... or host:port", "/dev/... ou hôte:port"};
 const Text hamlibNoModel = {"No model matches", "Aucun modèle ne correspond"};
 const Text hamlibRate = {"%1 bauds: the model takes %2", "%1 bauds : le modèle prend %2"};
+const Text travelCaption = {"Travel", "Course"};
+const Text travelFrom = {"From", "De"};
+const Text travelTo = {"To", "À"};
+const Text unwindButton = {"Unwind", "Dérouler"};
+const Text oneTurnEntry = {"0 to 360° (one turn)", "0 à 360° (un tour)"};
+const Text overlapEntry = {"0 to 450° (overlap)", "0 à 450° (chevauchement)"};
+const Text halfTurnsEntry = {"-180 to 180°", "-180 à 180°"};
+const Text modelEntry = {"Model: %1 to %2°", "Modèle : %1 à %2°"};
+const Text customEntry = {"Custom", "Autre"};
+const Text lessThanATurnHint = {"The travel must cover a whole turn (360°).", "La course doit couvrir un tour entier (360°)."};
+const Text beyondLimitsHint = {"The travel lies within -360° and 720°.", "La course est comprise entre -360° et 720°."};
+const Text gs232CommandHint = {"GS-232's W command takes 0 to 450°.", "La commande W du GS-232 prend 0 à 450°."};
+const Text oneTurnCommandHint = {"%1's command takes one turn: 0 to 359°.", "%1 : la commande ne prend qu'un tour, 0 à 359°."};
+const Text southStopHint = {" For a stop at south, tick S.", " Pour une butée au sud, cochez S."};
+const Text modelRangeHint = {"The model turns from %1° to %2°.", "Le modèle tourne de %1° à %2°."};
 
 } // namespace
 
@@ -96,4 +112,14 @@ void TFormInit::setLanguageTexts(languages::Language language)
     EditHamlibDevice->setPlaceholderText(hamlibDeviceHint.in(language));
     hamlibNoModelText = hamlibNoModel.in(language);
     hamlibRateText = hamlibRate.in(language);
+    for (const TravelRow &row : travelRows) {
+        row.caption->setText(travelCaption.in(language));
+        row.fromLabel->setText(travelFrom.in(language));
+        row.toLabel->setText(travelTo.in(language));
+        row.unwind->setText(unwindButton.in(language));
+    }
+    travelTexts = {oneTurnEntry.in(language), overlapEntry.in(language), halfTurnsEntry.in(language),
+                   modelEntry.in(language), customEntry.in(language), lessThanATurnHint.in(language),
+                   beyondLimitsHint.in(language), gs232CommandHint.in(language), oneTurnCommandHint.in(language),
+                   southStopHint.in(language), modelRangeHint.in(language)};
 }
