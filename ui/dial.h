@@ -11,7 +11,7 @@ constexpr int NeedleLength = 22;
 // The needle of the azimuth the rotator reports, beside the red one of the azimuth sent.
 inline const QColor MeasuredNeedle(0, 160, 255);
 // The headings a rotator with an overlap reaches on two turns, drawn over the black ring, and
-// the mark at the needle's end while the antenna is on the second turn.
+// the mark on the needle while the antenna is past north.
 inline const QColor Overlap(255, 140, 0);
 constexpr int RingRadius = 25;
 

@@ -42,10 +42,11 @@ void TForm1::drawNeedle()
     if (ok) {
         painter.setPen(QPen(QColor(255, 0, 0), 2, Qt::SolidLine, Qt::RoundCap));
         painter.drawLine(dial::Centre, dial::needleEnd(azimuth));
+        // Halfway along, clear of the arc near the ring.
         if (s.inOverlap()) {
             painter.setPen(Qt::NoPen);
             painter.setBrush(dial::Overlap);
-            painter.drawEllipse(QPointF(dial::needleEnd(azimuth)), 3, 3);
+            painter.drawEllipse((QPointF(dial::Centre) + QPointF(dial::needleEnd(azimuth))) / 2, 3, 3);
         }
     }
     painter.end();
