@@ -46,6 +46,7 @@ private slots:
     void locatorTurnsShortAndLongPath();
     void secondStartBringsTheWindowForward();
     void activityWindowFromTheKeyboard();
+    void overlapTypedAndUnwound();
 
 private:
     // Starts the program with these lines in its file; its main window once it is active.
@@ -305,6 +306,24 @@ void TestDesktop::activityWindowFromTheKeyboard()
     QVERIFY(window);
     QTRY_COMPARE_WITH_TIMEOUT(desktop->activeWindow(), window, 10000);
     end();
+}
+
+// A GS-232 turning 0..450: azimuths typed in the box take the short way past north, the title
+// says so, and Ctrl+U turns the antenna back to the middle of its travel.
+void TestDesktop::overlapTypedAndUnwound()
+{
+    const Window main = start("AUTO=1\r\nAZMIN_GS232=0\r\nAZMAX_GS232=450\r\n");
+    QVERIFY(main);
+    desktop->type("350\n");
+    QCOMPARE_LINE("W350\r");
+    desktop->type("10\n");
+    QCOMPARE_LINE("W370\r");
+    QTRY_VERIFY_WITH_TIMEOUT(desktop->title(main).endsWith(QString::fromUtf8("370° (overlap)")), 10000);
+    desktop->key(XK_u, {XK_Control_L});
+    QCOMPARE_LINE("W225\r");
+    QTRY_VERIFY_WITH_TIMEOUT(!desktop->title(main).contains(QLatin1String("overlap")), 10000);
+    end();
+    QVERIFY(savedFile().endsWith("AZMIN_GS232=0\r\nAZMAX_GS232=450\r\n"));
 }
 
 int main(int argc, char **argv)
