@@ -74,6 +74,22 @@ QString canonicalLocator(const QString &text)
     return text.left(4).toUpper() + text.mid(4).toLower();
 }
 
+namespace {
+
+// The setting of an interface in a table of them; the fallback for an interface without one.
+template<std::size_t Size>
+int settingOf(const Settings &s, const std::pair<int, int Settings::*> (&table)[Size], int rotatorInterface,
+              int fallback)
+{
+    for (const auto &[rotator, member] : table) {
+        if (rotator == rotatorInterface)
+            return s.*member;
+    }
+    return fallback;
+}
+
+} // namespace
+
 int Settings::stopSide(int rotatorInterface) const
 {
     static constexpr std::pair<int, int Settings::*> Sides[] = {
@@ -84,11 +100,7 @@ int Settings::stopSide(int rotatorInterface) const
         {M2Orion, &Settings::STOP_M2ORION},     {EGIS, &Settings::STOP_EGIS},
         {Hamlib, &Settings::STOP_HAMLIB},
     };
-    for (const auto &[rotator, side] : Sides) {
-        if (rotator == rotatorInterface)
-            return this->*side;
-    }
-    return NorthStop;
+    return settingOf(*this, Sides, rotatorInterface, NorthStop);
 }
 
 int Settings::offset(int rotatorInterface) const
@@ -100,11 +112,7 @@ int Settings::offset(int rotatorInterface) const
         {M2Orion, &Settings::AZOFFSET_M2ORION}, {EGIS, &Settings::AZOFFSET_EGIS},
         {Hamlib, &Settings::AZOFFSET_HAMLIB},
     };
-    for (const auto &[rotator, member] : Offsets) {
-        if (rotator == rotatorInterface)
-            return this->*member;
-    }
-    return 0;
+    return settingOf(*this, Offsets, rotatorInterface, 0);
 }
 
 Travel commandTravel(int rotatorInterface)

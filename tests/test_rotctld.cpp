@@ -105,6 +105,27 @@ QByteArray answerLine(QByteArrayView line, const rotctld::Rotator &rotator)
     return replies;
 }
 
+// Hamlib's rotctl, a NET rotator on the server's port, given the input's commands; what it printed.
+// It runs in its own process while the server answers from this event loop.
+QString runRotctl(const QString &rotctl, quint16 port, const QByteArray &input, int *exitCode = nullptr)
+{
+    QProcess client;
+    client.setProcessChannelMode(QProcess::MergedChannels);
+    client.start(rotctl, {QStringLiteral("-m"), QStringLiteral("2"), QStringLiteral("-r"),
+                          QStringLiteral("127.0.0.1:%1").arg(port), QStringLiteral("-")});
+    if (!client.waitForStarted())
+        return {};
+    client.write(input);
+    client.closeWriteChannel();
+    if (!QTest::qWaitFor([&] { return client.state() == QProcess::NotRunning; }, 20000)) {
+        client.kill();
+        client.waitForFinished();
+    }
+    if (exitCode)
+        *exitCode = client.exitCode();
+    return QString::fromLatin1(client.readAll());
+}
+
 // The loopback address 127.0.0.1 + host: the server tells clients apart by address.
 QHostAddress loopbackHost(int host)
 {
@@ -477,15 +498,7 @@ void TestRotctld::overlapTravel()
         QSKIP("Hamlib's rotctl is not installed");
     RotctldServer server(window.rotator());
     server.listen(0, false);
-    QProcess client;
-    client.setProcessChannelMode(QProcess::MergedChannels);
-    client.start(rotctl, {QStringLiteral("-m"), QStringLiteral("2"), QStringLiteral("-r"),
-                          QStringLiteral("127.0.0.1:%1").arg(server.port()), QStringLiteral("-")});
-    QVERIFY(client.waitForStarted());
-    client.write("P 420 0\np\n");
-    client.closeWriteChannel();
-    QVERIFY(QTest::qWaitFor([&] { return client.state() == QProcess::NotRunning; }, 20000));
-    const QString output = QString::fromLatin1(client.readAll());
+    const QString output = runRotctl(rotctl, server.port(), "P 420 0\np\n");
     QCOMPARE(window.travelRequested, QList<int>({370, 450, 420}));
     QVERIFY2(output.contains(QLatin1String("420.00\n0.00")), qPrintable(output));
 }
@@ -499,18 +512,9 @@ void TestRotctld::hamlibClient()
     window.azimuth = 200;
     RotctldServer server(window.rotator());
     server.listen(0, false);
-
-    QProcess client;
-    client.setProcessChannelMode(QProcess::MergedChannels);
-    client.start(rotctl, {QStringLiteral("-m"), QStringLiteral("2"), QStringLiteral("-r"),
-                          QStringLiteral("127.0.0.1:%1").arg(server.port()), QStringLiteral("-")});
-    QVERIFY(client.waitForStarted());
-    client.write("P 123 45\np\nS\n");
-    client.closeWriteChannel();
-    // The client runs in its own process; our server answers from this event loop.
-    QVERIFY(QTest::qWaitFor([&] { return client.state() == QProcess::NotRunning; }, 20000));
-    const QString output = QString::fromLatin1(client.readAll());
-    QCOMPARE(client.exitCode(), 0);
+    int exitCode = -1;
+    const QString output = runRotctl(rotctl, server.port(), "P 123 45\np\nS\n", &exitCode);
+    QCOMPARE(exitCode, 0);
     QCOMPARE(window.requested, QList<int>{123});
     QCOMPARE(window.stops, 1);
     QVERIFY2(output.contains(QLatin1String("123.00\n0.00")), qPrintable(output));
