@@ -68,8 +68,10 @@ int shortestTurn(int value, int scale, Travel travel, std::optional<long double>
 int travelValue(const Settings &s, int rotatorInterface, int offset, int scale)
 {
     const Travel travel = s.travel(rotatorInterface);
-    return s.TravelTarget ? *s.TravelTarget * scale
-                          : shortestTurn(commandValue(s.TargetAzimuth, offset, scale), scale, travel, s.RotatorPosition);
+    // A target asked for before the travel was narrowed is a heading like any other.
+    if (s.TravelTarget && *s.TravelTarget >= travel.minimum && *s.TravelTarget <= travel.maximum)
+        return *s.TravelTarget * scale;
+    return shortestTurn(commandValue(s.TargetAzimuth, offset, scale), scale, travel, s.RotatorPosition);
 }
 
 bool parseAzimuth(const QString &text, long double *azimuth)
