@@ -172,7 +172,8 @@ void TestRotctldWiring::hamlibClient()
 }
 
 // A GS-232 that turns 0..450: Hamlib's client is told the whole travel, a heading takes the short
-// way past north, a position past north goes there as it is, and Unwind turns back to the middle.
+// way past north, a position past north goes there as it is (a parking too), and Unwind turns back
+// to the middle.
 void TestRotctldWiring::overlapTravel()
 {
     if (QStandardPaths::findExecutable(QStringLiteral("rotctl")).isEmpty())
@@ -191,6 +192,11 @@ void TestRotctldWiring::overlapTravel()
     window->MenuUnwind->trigger();
     QCOMPARE(station->line.read(5), QByteArray("W225\r"));
     QVERIFY(!window->windowTitle().contains(QLatin1String("overlap")));
+    // A parking past 359 is that position of the travel.
+    settings().PARKING = GS232 + 1;
+    settings().AZIMUT_PARKING = 400;
+    rotctl({"K"});
+    QCOMPARE(station->line.drain(), QByteArray("W400\r"));
     QVERIFY(station->recorder->messages.isEmpty());
 }
 

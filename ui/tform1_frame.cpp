@@ -85,7 +85,13 @@ void TForm1::park(TrackingEngine::Reply reply)
     // A peer's park keeps its name; the exit's is the parking's.
     const ActivitySource source = activitySource.kind == ActivitySource::Box ? ActivitySource{ActivitySource::Parking, {}}
                                                                               : activitySource;
-    fromSource(source, [&] { turnTo(int(tracking::roundHalfEven(s.EnteredAzimuth)), std::move(reply)); });
+    const int azimuth = int(tracking::roundHalfEven(s.EnteredAzimuth));
+    // On a rotator that turns past north, a parking past 359 is that very position of its travel.
+    const std::optional<Travel> travel = s.pointedTravel();
+    if (travel && azimuth >= 360 && azimuth <= travel->maximum)
+        fromSource(source, [&] { turnToTravel(azimuth, std::move(reply)); });
+    else
+        fromSource(source, [&] { turnTo(azimuth, std::move(reply)); });
 }
 
 void TForm1::releaseParallelPort()
