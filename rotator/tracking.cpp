@@ -17,8 +17,9 @@ long double roundHalfEven(long double value)
 
 bool beginTrack(Settings &s, int minimumStep, bool southStop)
 {
-    // A peer may ask for the same heading on another turn of the travel.
-    const bool otherTurn = s.TravelTarget && s.RotatorPosition != (long double)*s.TravelTarget;
+    // A peer may ask for the same heading on another turn of the travel, half a turn or more
+    // from where the rotator is; nearer, the step counts as for any heading.
+    const bool otherTurn = s.TravelTarget && (!s.RotatorPosition || std::fabs(*s.TravelTarget - *s.RotatorPosition) >= 180);
     if (!otherTurn && minimumStep > std::fabs(s.TargetAzimuth - s.LastAzimuth)) {
         s.CommandSkipped = true;
         s.WithinStep = true;

@@ -18,6 +18,8 @@ private slots:
     void commandValue();
     void threshold_data();
     void threshold();
+    void thresholdOnTheTravel_data();
+    void thresholdOnTheTravel();
     void halfTurn_data();
     void halfTurn();
     void parseAzimuthFollowsLocale();
@@ -85,6 +87,36 @@ void TestTracking::threshold()
     QCOMPARE(tracking::beginTrack(s, step, false), sent);
     QCOMPARE(s.CommandSkipped, !sent);
     QCOMPARE(double(s.LastAzimuth), sent ? target : last);
+}
+
+// A peer's position on the travel (370 on 0..450) skips the step only to reach another turn:
+// tracking past north in small steps, or a reading just short of the position, sends nothing new.
+void TestTracking::thresholdOnTheTravel_data()
+{
+    QTest::addColumn<std::optional<double>>("position");
+    QTest::addColumn<int>("wanted");
+    QTest::addColumn<double>("target");
+    QTest::addColumn<bool>("sent");
+    QTest::newRow("same heading, another turn") << std::optional(10.0) << 370 << 10.0 << true;
+    QTest::newRow("nowhere known yet") << std::optional<double>() << 370 << 10.0 << true;
+    QTest::newRow("two degrees on, step 5") << std::optional(370.0) << 372 << 12.0 << false;
+    QTest::newRow("read just short of it") << std::optional(369.7) << 370 << 10.0 << false;
+    QTest::newRow("past the step") << std::optional(370.0) << 376 << 16.0 << true;
+}
+
+void TestTracking::thresholdOnTheTravel()
+{
+    QFETCH(std::optional<double>, position);
+    QFETCH(int, wanted);
+    QFETCH(double, target);
+    QFETCH(bool, sent);
+    Settings s;
+    s.LastAzimuth = 10;
+    if (position)
+        s.RotatorPosition = *position;
+    s.TravelTarget = wanted;
+    s.TargetAzimuth = target;
+    QCOMPARE(tracking::beginTrack(s, 5, false), sent);
 }
 
 void TestTracking::halfTurn_data()
