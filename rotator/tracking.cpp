@@ -69,10 +69,12 @@ int shortestTurn(int value, int scale, Travel travel, std::optional<long double>
 int travelValue(const Settings &s, int rotatorInterface, int offset, int scale)
 {
     const Travel travel = s.travel(rotatorInterface);
-    // A target asked for before the travel was narrowed is a heading like any other.
-    if (s.TravelTarget && *s.TravelTarget >= travel.minimum && *s.TravelTarget <= travel.maximum)
-        return *s.TravelTarget * scale;
-    return shortestTurn(commandValue(s.TargetAzimuth, offset, scale), scale, travel, s.RotatorPosition);
+    // Asked for on the travel of its moment: since narrowed, or another interface's, only its
+    // heading still holds.
+    const bool onTravel = s.TravelTarget && travel.overlaps() && *s.TravelTarget >= travel.minimum
+                          && *s.TravelTarget <= travel.maximum;
+    return onTravel ? *s.TravelTarget * scale
+                    : shortestTurn(commandValue(s.TargetAzimuth, offset, scale), scale, travel, s.RotatorPosition);
 }
 
 bool parseAzimuth(const QString &text, long double *azimuth)

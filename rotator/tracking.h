@@ -25,8 +25,8 @@ int commandValue(long double azimuth, int offset, int scale = 1);
 // only one, the lower end for a heading at both ends.
 int shortestTurn(int value, int scale, Travel travel, std::optional<long double> from);
 
-// The command value of the target for an interface: the position a peer asked for while the
-// travel holds it, else the shortest turn to the target from where the rotator is.
+// The command value of the target for an interface: the position a peer asked for while it lies
+// on the interface's travel, else the shortest turn to the target from where the rotator is.
 int travelValue(const Settings &s, int rotatorInterface, int offset, int scale = 1);
 
 // Reads an azimuth typed by the user as a float in the current locale.

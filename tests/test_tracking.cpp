@@ -20,6 +20,8 @@ private slots:
     void threshold();
     void thresholdOnTheTravel_data();
     void thresholdOnTheTravel();
+    void travelTargetWithinTheTravel_data();
+    void travelTargetWithinTheTravel();
     void halfTurn_data();
     void halfTurn();
     void parseAzimuthFollowsLocale();
@@ -117,6 +119,34 @@ void TestTracking::thresholdOnTheTravel()
     s.TravelTarget = wanted;
     s.TargetAzimuth = target;
     QCOMPARE(tracking::beginTrack(s, 5, false), sent);
+}
+
+// A position asked for on the travel of the moment it was asked (a request left waiting while the
+// travel or the interface changed) never goes past an end stop: only its heading goes.
+void TestTracking::travelTargetWithinTheTravel_data()
+{
+    QTest::addColumn<int>("rotator");
+    QTest::addColumn<int>("maximum");
+    QTest::addColumn<int>("wanted");
+    QTest::addColumn<double>("target");
+    QTest::addColumn<int>("sent");
+    QTest::newRow("on the travel") << int(GS232) << 450 << 370 << 10.0 << 370;
+    QTest::newRow("travel back to one turn") << int(GS232) << 360 << 370 << 10.0 << 10;
+    QTest::newRow("another interface's position") << int(GS232) << 450 << -80 << 280.0 << 280;
+}
+
+void TestTracking::travelTargetWithinTheTravel()
+{
+    QFETCH(int, rotator);
+    QFETCH(int, maximum);
+    QFETCH(int, wanted);
+    QFETCH(double, target);
+    QFETCH(int, sent);
+    Settings s;
+    s.AZMAX[rotator] = maximum;
+    s.TravelTarget = wanted;
+    s.TargetAzimuth = target;
+    QCOMPARE(tracking::travelValue(s, rotator, 0), sent);
 }
 
 void TestTracking::halfTurn_data()
