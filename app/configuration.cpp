@@ -762,8 +762,10 @@ LinesRead readConfiguration(QByteArrayView bytes, Settings &s, ConfigurationTarg
     const QString text = fileText(bytes, stored.encoding);
     const QHash<QString, const Line *> &keys = linesByKey();
     LinesRead read;
-    // The travel lines of each interface, refused together when their ends do not fit.
+    // The travel lines of each interface, refused together when their ends do not fit or one of
+    // them could not be read.
     std::array<QList<SkippedLine>, InterfaceCount> travelLines;
+    std::array<bool, InterfaceCount> travelUnread{};
     qsizetype number = 0;
     qsizetype start = 0;
     // A line ends at CR LF, at a CR alone or at an LF alone.
@@ -797,6 +799,8 @@ LinesRead readConfiguration(QByteArrayView bytes, Settings &s, ConfigurationTarg
             } else {
                 read.skipped.append({number, line.toString()});
                 ++read.notUnderstood;
+                if ((*found)->kind == Kind::TravelMinimum || (*found)->kind == Kind::TravelMaximum)
+                    travelUnread[(*found)->index] = true;
             }
         } else {
             stored.otherLines.append(line.toString());
@@ -808,7 +812,8 @@ LinesRead readConfiguration(QByteArrayView bytes, Settings &s, ConfigurationTarg
         start = end + 1;
     }
     for (int rotatorInterface = 0; rotatorInterface < InterfaceCount; ++rotatorInterface) {
-        if (checkTravel(rotatorInterface, s.travel(rotatorInterface)) == TravelCheck::Fits)
+        const bool fits = checkTravel(rotatorInterface, s.travel(rotatorInterface)) == TravelCheck::Fits;
+        if (fits && !travelUnread[rotatorInterface])
             continue;
         s.AZMIN[rotatorInterface] = Travel{}.minimum;
         s.AZMAX[rotatorInterface] = Travel{}.maximum;

@@ -229,7 +229,8 @@ private:
             fail(shared, refusal);
             return;
         }
-        tell(shared, [id, peer = peerOf(rot)](HamlibDriver &owner) { owner.opened(id, peer); });
+        const Travel range{int(std::ceil(rot->state.min_az)), int(std::floor(rot->state.max_az))};
+        tell(shared, [id, peer = peerOf(rot), range](HamlibDriver &owner) { owner.opened(id, peer, range); });
         if (admitted(shared))
             serve(shared, rot);
         rot_close(rot);
@@ -483,7 +484,7 @@ void HamlibDriver::portKnown(quint64 from, const QString &inUse)
         port = inUse;
 }
 
-void HamlibDriver::opened(quint64 from, const std::optional<Peer> &peer)
+void HamlibDriver::opened(quint64 from, const std::optional<Peer> &peer, Travel range)
 {
     if (from != workerId || state != State::Opening)
         return;
@@ -495,14 +496,25 @@ void HamlibDriver::opened(quint64 from, const std::optional<Peer> &peer)
     state = State::Working;
     openTimer.stop();
     worker->admit();
+    // Past the model's ends Hamlib is given the same heading a turn nearer, which may be the long way.
+    const Travel travel = settings().travel(Hamlib);
+    if (travel.overlaps() && (travel.minimum < range.minimum || travel.maximum > range.maximum))
+        hooks.reportError(failureText(QStringLiteral("the rotator turns from %1° to %2° only: the travel of %3° to %4° "
+                                                     "set in Init is not reached past those ends")
+                                          .arg(range.minimum)
+                                          .arg(range.maximum)
+                                          .arg(travel.minimum)
+                                          .arg(travel.maximum)));
 }
 
 void HamlibDriver::moved(quint64 from, double sent)
 {
     if (from != workerId)
         return;
-    // Where the rotator goes from now on, until a reading says where it is.
-    setPosition(sent);
+    // Where the rotator goes from now on, until a reading says where it is: a reading, when
+    // there is one, is the truth until the next.
+    if (!measured)
+        setPosition(sent);
     settle(Outcome::Sent);
 }
 

@@ -96,7 +96,8 @@ private:
     // What the worker tells, each on this object's thread; a worker already retired is no
     // longer heard.
     void portKnown(quint64 from, const QString &port);
-    void opened(quint64 from, const std::optional<Peer> &peer);
+    // range: the model's own, as opened.
+    void opened(quint64 from, const std::optional<Peer> &peer, Travel range);
     // The model's azimuth that went out.
     void moved(quint64 from, double sent);
     void failed(quint64 from, const QString &text);

@@ -108,7 +108,7 @@ void SerialDrivers::track(const SerialProtocol &protocol, DriverTable::Done done
                       + lines[protocol.rotator].channel->portName());
     send(protocol.rotator, position, [done = std::move(done), value, &protocol](LineOutcome outcome, const QString &failure) {
         // Where the rotator goes from now on, as far as the program can know without a reading.
-        if (outcome == LineOutcome::Written)
+        if (outcome == LineOutcome::Written && settings().ANT == protocol.rotator)
             settings().RotatorPosition = (long double)value / protocol.scale;
         done(outcome == LineOutcome::Written     ? Outcome::Sent
              : outcome == LineOutcome::Cancelled ? Outcome::Stopped

@@ -553,6 +553,8 @@ void TestConfiguration::readerRules_data()
         "AZMIN_EASYCOMM=0\r\nWTOP=x\r\nAZMAX_EASYCOMM=450\r\nAZMIN_GS232=-180\r\nAZMAX_GS232=180", "skipped",
         "1,2,3,4,5");
     row("nothing of a refused travel is kept", "AZMAX_GS232=300\r\nAZMAX_EGIS=450\r\nAZMIN_HAMLIB=-400", "travel", "");
+    row("one end unreadable refuses the other",
+        "AZMIN_GS232=-1000\r\nAZMAX_GS232=450\r\nAZMAX_HAMLIB=x\r\nAZMIN_HAMLIB=-90", "skipped", "1,2,3,4");
     row("PARKING=HAMLIB", "PARKING=HAMLIB", "PARKING", QString::number(Hamlib + 1));
 }
 

@@ -130,6 +130,7 @@ private slots:
     void ownRotctldIsRefused();
     void modelRangeAroundNorthReachesEveryAzimuth();
     void overlapReadBack();
+    void travelPastTheModelsEndsIsReported();
     void leavingHamlibSilencesItsLine();
 
 private:
@@ -494,6 +495,26 @@ void TestHamlib::overlapReadBack()
     }
     QVERIFY2(window->windowTitle().endsWith(QString::fromUtf8(" / -5° (overlap)")), qPrintable(window->windowTitle()));
     QVERIFY(station->recorder->messages.isEmpty());
+}
+
+// A network model learns its range only when it opens: a travel past it is said once.
+void TestHamlib::travelPastTheModelsEndsIsReported()
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("rotctld")).isEmpty())
+        QSKIP("Hamlib's rotctld is not installed");
+    DummyRotctld rotctld(QStringLiteral("min_az=-180,max_az=180"));
+    QVERIFY(rotctld.ready);
+    settings().HAMLIB_DEVICE = rotctld.address();
+    settings().AZMAX[Hamlib] = 450;
+    createWindow(2, 50);
+    QTRY_COMPARE_WITH_TIMEOUT(station->recorder->messages.size(), 1, 20000);
+    QVERIFY2(station->recorder->messages[0].text.contains(QString::fromUtf8("turns from -180° to 180° only")),
+             qPrintable(station->recorder->messages[0].text));
+    // The heading is reached all the same, a turn nearer.
+    window->UpDownAzi->setPosition(10);
+    trackBox();
+    QTRY_COMPARE(heard, std::optional(Outcome::Sent));
+    QCOMPARE(station->recorder->messages.size(), 1);
 }
 
 // Another interface chosen in the settings dialog on the same port: Hamlib lets the port go at

@@ -986,6 +986,11 @@ void TestSettingsDialog::unwindServesTheSelectedOverlap()
     // The middle of the travel.
     QTest::mouseClick(dialog->travelRows[GS232].unwind, Qt::LeftButton);
     QCOMPARE(com3->read(5), QByteArray("W225\r"));
+    // Closing the dialog lets the unwind run: no stop follows it.
+    dialog->close();
+    QVERIFY(dialog->isHidden());
+    QCOMPARE(com3->drain(300), QByteArray());
+    dialog->show();
 
     // One turn again: nothing to unwind, in the dialog as in the menu.
     QComboBox *list = dialog->travelRows[GS232].list;

@@ -487,19 +487,23 @@ bool TFormInit::FormClose()
         }
     }
 
+    // An unwind takes a minute: closing the dialog does not cut it short, unless a newer request
+    // (a test) came after it.
+    const bool unwinding = unwindRequest != 0 && form1->engine->lastRequest() == unwindRequest;
     for (int rotator : {GS232, EasyComm, ProSisTel, TrakBox, DCU1, M2Orion, EGIS}) {
         SerialChannel &channel = form1->serial->channel(rotator);
         if (!channel.connected())
             continue;
         if (rotator == selected)
-            form1->serial->sendAndClose(rotator, dialogClosingLines(rotator));
+            form1->serial->sendAndClose(rotator, unwinding ? SerialLines() : dialogClosingLines(rotator));
         else
             channel.close();
     }
 
     // As the serial controllers get their stop; Hamlib stays open while it is the one selected.
     if (selected == Hamlib) {
-        form1->hamlib->HL_Track_stop();
+        if (!unwinding)
+            form1->hamlib->HL_Track_stop();
         form1->hamlib->open();
     } else {
         form1->hamlib->close();

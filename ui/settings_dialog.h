@@ -210,6 +210,8 @@ private:
     QString travelRefusal(int rotatorInterface, Travel travel) const;
     // Unwinding serves the selected interface only, and one that turns past a whole turn.
     void enableUnwindButtons();
+    // The request the Unwind button made: while it is the newest, closing the dialog lets it run.
+    quint64 unwindRequest = 0;
 
     // The nine families of page handlers, each on the interface (or edit) of its member.
     void lptGroupClick(int rotatorInterface);

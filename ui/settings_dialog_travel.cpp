@@ -95,7 +95,12 @@ void TFormInit::connectTravelRows()
         for (QSpinBox *end : {row.from, row.to})
             connect(end, &QSpinBox::valueChanged, this,
                     [this, rotator] { platform::guarded([&] { customTravelChange(rotator); }); });
-        connect(row.unwind, &QPushButton::clicked, this, [this] { platform::guarded([this] { form1->MenuUnwindClick(); }); });
+        connect(row.unwind, &QPushButton::clicked, this, [this] {
+            platform::guarded([this] {
+                form1->MenuUnwindClick();
+                unwindRequest = form1->engine->lastRequest();
+            });
+        });
     }
 }
 

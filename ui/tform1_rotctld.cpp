@@ -111,7 +111,15 @@ void TForm1::createRotctldServer()
         },
         // Where the antenna is read to be, else where it was sent, else what the display shows;
         // on the travel past north for a rotator with an overlap.
-        [this] { return settings().pointedAzimuth().value_or(knownAzimuth()); },
+        [this] {
+            const Settings &s = settings();
+            if (const std::optional<int> pointed = s.pointedAzimuth())
+                return *pointed;
+            // Which turn is not known yet: the first, where the next command would go.
+            const int heading = knownAzimuth();
+            const std::optional<Travel> travel = s.pointedTravel();
+            return travel ? travel->minimum + ((heading - travel->minimum) % 360 + 360) % 360 : heading;
+        },
         [this](rotctld::Done done) { done(rotctldStop()); },
         [this, answer, client](const rotctld::Done &done) {
             if (!parksAtExit()) {
