@@ -238,7 +238,7 @@ void TestMainWindow::languageTexts_data()
     QTest::addColumn<QStringList>("messages");
     QTest::newRow("French")
         << true
-        << QStringList({"Quitter", "Init", "Mes Favoris", "Azimut", "Loc", QString::fromUtf8("Dérouler"),
+        << QStringList({"Quitter", "Init", "Mes Favoris", "Azimut", "Loc", QString::fromUtf8("\u21BA"),
                         "Serveur (Velmundo)", "Langue", "?", "Aide", "A propos de Torvanel"})
         << QStringList({QString::fromUtf8("Ne peut créer Torvanel.ini"), QString::fromUtf8("ARSWIN doit s'exécuter !"),
                         QString::fromUtf8("Le pilote du port parallèle (ppdev) n'est pas disponible.\r\n"
@@ -247,8 +247,8 @@ void TestMainWindow::languageTexts_data()
                                           "et redémarrez TORVANEL.")});
     QTest::newRow("English after French")
         << false
-        << QStringList({"Quit", "Init", "My Favourites", "Azimuth", "Loc", "Unwind", "Server (Velmundo)", "Language",
-                        "?", "Help", "About Torvanel"})
+        << QStringList({"Quit", "Init", "My Favourites", "Azimuth", "Loc", QString::fromUtf8("\u21BA"),
+                        "Server (Velmundo)", "Language", "?", "Help", "About Torvanel"})
         << QStringList({"Can't create Torvanel.ini", "ARSWIN must be running !",
                         "Parallel port driver (ppdev) is not available.\r\n"
                         "It is mandatory when controling an LPT port.\r\n"

@@ -25,7 +25,6 @@ const Texts captions[] = {
     {"About Torvanel", "A propos de Torvanel"},
     {"Help", "Aide"},
     {"Activity", "Activité"},
-    {"Unwind", "Dérouler"},
 };
 
 // Indexed by Server.

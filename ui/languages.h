@@ -12,7 +12,7 @@ enum class Language { English, French };
 enum class Server { Velmundo, BeamDX, N1mm };
 
 // The main window's captions that follow the language.
-enum class Caption { Quit, Favourites, Azimuth, Language, About, Help, Activity, Unwind };
+enum class Caption { Quit, Favourites, Azimuth, Language, About, Help, Activity };
 
 QString caption(Caption item, Language language);
 

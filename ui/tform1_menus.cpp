@@ -70,8 +70,9 @@ void TForm1::createMenus()
     MenuAzimut = menuItem(this, bar, "MenuAzimut", QStringLiteral("Azimuth"));
     // Short: at the window's width the bar keeps every item in both languages, whichever server.
     MenuLocator = menuItem(this, bar, "MenuLocator", QStringLiteral("Loc"), Qt::CTRL | Qt::Key_L);
-    // Shown only for a rotator that turns past a whole turn.
-    MenuUnwind = menuItem(this, bar, "MenuUnwind", QStringLiteral("Unwind"), Qt::CTRL | Qt::Key_U);
+    // Shown only for a rotator that turns past a whole turn; a sign, the same in both languages,
+    // so that the bar still holds every other item at the window's width with a server chosen.
+    MenuUnwind = menuItem(this, bar, "MenuUnwind", QString::fromUtf8("\u21BA"), Qt::CTRL | Qt::Key_U);
     MenuUnwind->setVisible(false);
     connectItem(MenuUnwind, &TForm1::MenuUnwindClick);
 
@@ -214,7 +215,7 @@ void TForm1::setLanguageTexts(Language language)
         {MenuQuitter, Caption::Quit},         {MenuFav, Caption::Favourites},
         {MenuAzimut, Caption::Azimuth},       {MenuLangue->menuAction(), Caption::Language},
         {MenuAPropos, Caption::About},        {MenuAide, Caption::Help},
-        {MenuServerActivity, Caption::Activity}, {MenuUnwind, Caption::Unwind}};
+        {MenuServerActivity, Caption::Activity}};
     for (const auto &[item, caption] : captions)
         item->setText(languages::caption(caption, language));
 
