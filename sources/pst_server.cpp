@@ -7,6 +7,7 @@
 
 #include "platform/error.h"
 #include "sources/rotctld_protocol.h"
+#include "sources/udp_server.h"
 
 namespace pst {
 
@@ -126,14 +127,11 @@ void PstServer::readDatagrams()
     std::optional<pst::Request> move;
     QHostAddress mover;
     for (int read = 0; read < MaxDatagramsAtOnce && socket.hasPendingDatagrams(); ++read) {
-        QHostAddress sender;
-        const qint64 size = socket.pendingDatagramSize();
-        QByteArray bytes(qBound<qint64>(0, size, MaxDatagramSize), Qt::Uninitialized);
-        const qint64 got = socket.readDatagram(bytes.data(), bytes.size(), &sender);
-        if (got < 0 || size > MaxDatagramSize)
+        const std::optional<ReceivedDatagram> datagram = takeDatagram(socket);
+        if (!datagram || datagram->oversized)
             continue;
-        bytes.truncate(got);
-        const QList<pst::Request> requests = pst::parse(bytes);
+        const QHostAddress &sender = datagram->sender;
+        const QList<pst::Request> requests = pst::parse(datagram->bytes);
         const bool stops = std::any_of(requests.begin(), requests.end(),
                                        [](const pst::Request &request) { return request.kind == pst::Request::Stop; });
         if (stops) {

@@ -49,7 +49,6 @@ public:
     // Read at a time before the event loop gets its turn, so that a flood cannot keep it away;
     // the socket tells again of those left waiting.
     static constexpr int MaxDatagramsAtOnce = 64;
-    static constexpr qint64 MaxDatagramSize = 8192;
 
     explicit PstServer(PstRotator rotator, QObject *parent = nullptr);
 

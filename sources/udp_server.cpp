@@ -37,19 +37,12 @@ private:
         // handler: the datagram being handled finishes first, the loop takes the next ones in order.
         handling = true;
         while (!retired && hasPendingDatagrams()) {
-            const qint64 size = pendingDatagramSize();
-            if (size > UDPServer::MaxDatagramSize) {
-                readDatagram(nullptr, 0);
-                continue;
-            }
-            QByteArray bytes(qMax<qint64>(size, 0), Qt::Uninitialized);
-            QHostAddress sender;
-            const qint64 got = readDatagram(bytes.data(), bytes.size(), &sender);
+            const std::optional<ReceivedDatagram> datagram = takeDatagram(*this);
             // A failed receive ends that attempt only; the next datagram brings readyRead again.
-            if (got < 0)
+            if (!datagram)
                 break;
-            bytes.truncate(got);
-            emit received(bytes, hasPendingDatagrams(), sender);
+            if (!datagram->oversized)
+                emit received(datagram->bytes, hasPendingDatagrams(), datagram->sender);
         }
         handling = false;
         emit drained();
@@ -60,6 +53,22 @@ private:
     bool handling = false;
     bool retired = false;
 };
+
+std::optional<ReceivedDatagram> takeDatagram(QUdpSocket &socket)
+{
+    const qint64 size = socket.pendingDatagramSize();
+    if (size > UDPServer::MaxDatagramSize) {
+        socket.readDatagram(nullptr, 0);
+        return ReceivedDatagram{{}, {}, true};
+    }
+    ReceivedDatagram datagram;
+    datagram.bytes = QByteArray(qMax<qint64>(size, 0), Qt::Uninitialized);
+    const qint64 got = socket.readDatagram(datagram.bytes.data(), datagram.bytes.size(), &datagram.sender);
+    if (got < 0)
+        return std::nullopt;
+    datagram.bytes.truncate(got);
+    return datagram;
+}
 
 namespace {
 

@@ -5,8 +5,19 @@
 #include <QList>
 #include <QObject>
 #include <QPointer>
+#include <optional>
 
 class DatagramSocket;
+class QUdpSocket;
+
+// A datagram taken off a socket: its bytes and its sender. One longer than
+// UDPServer::MaxDatagramSize is dropped unread (oversized). None when the receive failed.
+struct ReceivedDatagram {
+    QByteArray bytes;
+    QHostAddress sender;
+    bool oversized = false;
+};
+std::optional<ReceivedDatagram> takeDatagram(QUdpSocket &socket);
 
 // The listener for the logger's datagrams: one UDP socket per binding, all on the user-interface
 // thread. Bindings are created at the first activation and survive deactivation, so that a later
