@@ -48,6 +48,11 @@ int commandValue(long double azimuth, int offset, int scale)
     return int(value);
 }
 
+int heading(int azimuth)
+{
+    return (azimuth % 360 + 360) % 360;
+}
+
 int shortestTurn(int value, int scale, Travel travel, std::optional<long double> from)
 {
     const int full = 360 * scale;

@@ -19,6 +19,9 @@ bool beginTrack(Settings &s, int minimumStep, bool southStop);
 // to even and wrapped into [0, 360 * scale), for any offset.
 int commandValue(long double azimuth, int offset, int scale = 1);
 
+// The heading, 0..359, of a whole azimuth on any turn (370 and -350 are 10).
+int heading(int azimuth);
+
 // The position within the travel, in units of 1/scale degree, that points where a command value
 // in [0, 360 * scale) does. With an overlap, the one reached by the shortest turn from where the
 // rotator is (the lower of two equally near), or the lowest while that is not known; else the

@@ -11,6 +11,7 @@
 #include "platform/error.h"
 #include "platform/ui_services.h"
 #include "rotator/serial_protocols.h"
+#include "rotator/tracking.h"
 #include "rotator/tracking_engine.h"
 #include "sources/locator_window.h"
 #include "sources/pst_server.h"
@@ -118,7 +119,7 @@ void TForm1::createRotctldServer()
             // Which turn is not known yet: the first, where the next command would go.
             const int heading = knownAzimuth();
             const std::optional<Travel> travel = s.pointedTravel();
-            return travel ? travel->minimum + ((heading - travel->minimum) % 360 + 360) % 360 : heading;
+            return travel ? tracking::shortestTurn(heading, 1, *travel, std::nullopt) : heading;
         },
         [this](rotctld::Done done) { done(rotctldStop()); },
         [this, answer, client](const rotctld::Done &done) {
@@ -203,7 +204,7 @@ void TForm1::rotctldMove(rotctld::Direction direction, const rotctld::Done &done
     const int end = (start + (direction == rotctld::Direction::Left ? 0 : 359)) % 360;
     const std::optional<Travel> travel = s.pointedTravel();
     const int travelEnd = travel ? (direction == rotctld::Direction::Left ? travel->minimum : travel->maximum) : end;
-    const int heading = ((travelEnd % 360) + 360) % 360;
+    const int heading = tracking::heading(travelEnd);
     turnToTravel(travelEnd, [this, direction, heading, done](const TrackResult &result) {
         const rotctld::Status status = rotctldStatus(result.outcome);
         if (status == rotctld::Status::Ok)

@@ -5,18 +5,16 @@
 #include <QScopedValueRollback>
 
 #include "app/settings.h"
+#include "rotator/tracking.h"
 
 void TForm1::turnToTravel(int azimuth, TrackingEngine::Reply reply)
 {
     const Settings &s = settings();
     const std::optional<Travel> pointed = s.pointedTravel();
-    if (!pointed) {
-        turnTo(((azimuth % 360) + 360) % 360, std::move(reply));
-        return;
-    }
     // The box shows the heading; the driver is told the position itself.
-    const QScopedValueRollback<std::optional<int>> wanted(travelWanted, azimuth - pointed->minimum + s.AZMIN[s.ANT]);
-    turnTo(((azimuth % 360) + 360) % 360, std::move(reply));
+    const QScopedValueRollback<std::optional<int>> wanted(
+        travelWanted, pointed ? std::optional(azimuth - pointed->minimum + s.AZMIN[s.ANT]) : std::nullopt);
+    turnTo(tracking::heading(azimuth), std::move(reply));
 }
 
 void TForm1::MenuUnwindClick()
