@@ -47,6 +47,7 @@ private slots:
     void secondStartBringsTheWindowForward();
     void activityWindowFromTheKeyboard();
     void overlapTypedAndUnwound();
+    void unwindButtonInInit();
 
 private:
     // Starts the program with these lines in its file; its main window once it is active.
@@ -324,6 +325,26 @@ void TestDesktop::overlapTypedAndUnwound()
     QTRY_VERIFY_WITH_TIMEOUT(!desktop->title(main).contains(QLatin1String("overlap")), 10000);
     end();
     QVERIFY(savedFile().endsWith("AZMIN_GS232=0\r\nAZMAX_GS232=450\r\n"));
+}
+
+// Init opens on the selected interface's page, whose Unwind button turns to the middle of the travel.
+void TestDesktop::unwindButtonInInit()
+{
+    QVERIFY(start("AZMIN_GS232=0\r\nAZMAX_GS232=450\r\n"));
+    desktop->key(XK_i, {XK_Control_L});
+    const Window dialog = desktop->waitForWindow([](const QString &title) { return title == u"TORVANEL"; });
+    QVERIFY(dialog);
+    QTRY_COMPARE_WITH_TIMEOUT(desktop->activeWindow(), dialog, 10000);
+    // Opening stops the rotator and tests the chosen port.
+    line->drain(500);
+    const QRect frame = desktop->geometry(dialog);
+    desktop->click(frame.topLeft() + dialogControl(frame.size(), [](TFormInit &d) -> QWidget * {
+        d.PageControlAntenne->setCurrentIndex(GS232);
+        QCoreApplication::processEvents();
+        return d.travelRows[GS232].unwind;
+    }));
+    QCOMPARE_LINE("W225\r");
+    end();
 }
 
 int main(int argc, char **argv)
