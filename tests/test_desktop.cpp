@@ -56,6 +56,9 @@ private:
     QByteArray savedFile() const;
     // Where a control of the settings dialog lies once the dialog has this client size.
     QPoint dialogControl(QSize client, QWidget *(*control)(TFormInit &));
+    // Opens Init from the keyboard and clicks one of its controls once the dialog is active;
+    // false when it did not come. The bytes of the opening (a stop, the port test) are drained.
+    bool clickInInit(QWidget *(*control)(TFormInit &));
 
     std::unique_ptr<QTemporaryDir> home;
     std::unique_ptr<PseudoTerminal> line;
@@ -144,6 +147,18 @@ QPoint TestDesktop::dialogControl(QSize client, QWidget *(*control)(TFormInit &)
     return widget->mapTo(&dialog, widget->rect().center());
 }
 
+bool TestDesktop::clickInInit(QWidget *(*control)(TFormInit &))
+{
+    desktop->key(XK_i, {XK_Control_L});
+    const Window dialog = desktop->waitForWindow([](const QString &title) { return title == u"TORVANEL"; });
+    if (!dialog || !XDesktop::waitUntil([&] { return desktop->activeWindow() == dialog; }))
+        return false;
+    line->drain(500);
+    const QRect frame = desktop->geometry(dialog);
+    desktop->click(frame.topLeft() + dialogControl(frame.size(), control));
+    return true;
+}
+
 void TestDesktop::keypadItemsFromEveryWindow()
 {
     const Window main = start("FAV1AZ=10\r\nFAV2AZ=20\r\nFAV3AZ=30\r\nFAV4AZ=40\r\nFAV5AZ=50\r\nFAV6AZ=60\r\n");
@@ -171,14 +186,7 @@ void TestDesktop::keypadItemsFromEveryWindow()
     desktop->type("90\n");
     QCOMPARE_LINE("W090\r");
 
-    desktop->key(XK_i, {XK_Control_L});
-    const Window dialog = desktop->waitForWindow([](const QString &title) { return title == u"TORVANEL"; });
-    QVERIFY(dialog);
-    QTRY_COMPARE_WITH_TIMEOUT(desktop->activeWindow(), dialog, 10000);
-    // Opening stops the rotator and tests the chosen port.
-    line->drain(500);
-    const QRect frame = desktop->geometry(dialog);
-    desktop->click(frame.topLeft() + dialogControl(frame.size(), [](TFormInit &d) -> QWidget * { return d.EditPortN1MM; }));
+    QVERIFY(clickInInit([](TFormInit &d) -> QWidget * { return d.EditPortN1MM; }));
     desktop->ctrlKeypad(4);
     QCOMPARE_LINE("W040\r");
     end();
@@ -331,14 +339,7 @@ void TestDesktop::overlapTypedAndUnwound()
 void TestDesktop::unwindButtonInInit()
 {
     QVERIFY(start("AZMIN_GS232=0\r\nAZMAX_GS232=450\r\n"));
-    desktop->key(XK_i, {XK_Control_L});
-    const Window dialog = desktop->waitForWindow([](const QString &title) { return title == u"TORVANEL"; });
-    QVERIFY(dialog);
-    QTRY_COMPARE_WITH_TIMEOUT(desktop->activeWindow(), dialog, 10000);
-    // Opening stops the rotator and tests the chosen port.
-    line->drain(500);
-    const QRect frame = desktop->geometry(dialog);
-    desktop->click(frame.topLeft() + dialogControl(frame.size(), [](TFormInit &d) -> QWidget * {
+    QVERIFY(clickInInit([](TFormInit &d) -> QWidget * {
         d.PageControlAntenne->setCurrentIndex(GS232);
         QCoreApplication::processEvents();
         return d.travelRows[GS232].unwind;
