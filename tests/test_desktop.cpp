@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <QComboBox>
 #include <QFile>
 #include <QLayout>
 #include <QLineEdit>
@@ -27,6 +28,13 @@ bool isMainTitle(const QString &title)
     return title.startsWith(QLatin1String("TORVANEL")) && title.contains(QLatin1String("COM3"));
 }
 
+// Init on the GS-232 page, the page it opens on while GS-232 is the selected interface.
+void onGs232Page(TFormInit &dialog)
+{
+    dialog.PageControlAntenne->setCurrentIndex(GS232);
+    QCoreApplication::processEvents();
+}
+
 } // namespace
 
 // The real program on a real X server with a window manager, keys and clicks sent as a
@@ -48,6 +56,7 @@ private slots:
     void activityWindowFromTheKeyboard();
     void overlapTypedAndUnwound();
     void unwindButtonInInit();
+    void travelChosenInInit();
 
 private:
     // Starts the program with these lines in its file; its main window once it is active.
@@ -340,12 +349,34 @@ void TestDesktop::unwindButtonInInit()
 {
     QVERIFY(start("AZMIN_GS232=0\r\nAZMAX_GS232=450\r\n"));
     QVERIFY(clickInInit([](TFormInit &d) -> QWidget * {
-        d.PageControlAntenne->setCurrentIndex(GS232);
-        QCoreApplication::processEvents();
+        onGs232Page(d);
         return d.travelRows[GS232].unwind;
     }));
     QCOMPARE_LINE("W225\r");
     end();
+}
+
+// The travel is chosen from Init's list with the keyboard, and is in force at once: the page's
+// Unwind button, which serves only a travel past a turn, turns the antenna.
+void TestDesktop::travelChosenInInit()
+{
+    QVERIFY(start(QByteArray()));
+    QVERIFY(clickInInit([](TFormInit &d) -> QWidget * {
+        onGs232Page(d);
+        return d.travelRows[GS232].list;
+    }));
+    // The second entry, 0 to 450°, whether the list's popup is already open or not.
+    desktop->key(XK_Down);
+    desktop->key(XK_Return);
+    const Window dialog = desktop->waitForWindow([](const QString &title) { return title == u"TORVANEL"; });
+    const QRect frame = desktop->geometry(dialog);
+    desktop->click(frame.topLeft() + dialogControl(frame.size(), [](TFormInit &d) -> QWidget * {
+        onGs232Page(d);
+        return d.travelRows[GS232].unwind;
+    }));
+    QCOMPARE_LINE("W225\r");
+    end();
+    QVERIFY(savedFile().endsWith("AZMIN_GS232=0\r\nAZMAX_GS232=450\r\n"));
 }
 
 int main(int argc, char **argv)
