@@ -4,6 +4,8 @@
 #include <QLayout>
 #include <QLineEdit>
 #include <QProcess>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -23,9 +25,10 @@ namespace {
 
 XDesktop *desktop = nullptr;
 
+// The main window's title names the interface; the settings dialog's is the bare name.
 bool isMainTitle(const QString &title)
 {
-    return title.startsWith(QLatin1String("TORVANEL")) && title.contains(QLatin1String("COM3"));
+    return title.startsWith(QLatin1String("TORVANEL")) && title.contains(QLatin1String(" - "));
 }
 
 // Init on the GS-232 page, the page it opens on while GS-232 is the selected interface.
@@ -57,6 +60,7 @@ private slots:
     void overlapTypedAndUnwound();
     void unwindButtonInInit();
     void travelChosenInInit();
+    void hamlibModelTypedInInit();
 
 private:
     // Starts the program with these lines in its file; its main window once it is active.
@@ -377,6 +381,38 @@ void TestDesktop::travelChosenInInit()
     QCOMPARE_LINE("W225\r");
     end();
     QVERIFY(savedFile().endsWith("AZMIN_GS232=0\r\nAZMAX_GS232=450\r\n"));
+}
+
+// A Hamlib model typed into Init's search field is taken at Enter: the rotator reopens on it, here
+// Hamlib's network model, which connects to the address in Init.
+void TestDesktop::hamlibModelTypedInInit()
+{
+    QTcpServer rotctld;
+    QVERIFY(rotctld.listen(QHostAddress::LocalHost));
+    QVERIFY(start(QStringLiteral("ANT=HAMLIB\r\nHAMLIB_MODEL=1\r\nHAMLIB_DEVICE=127.0.0.1:%1\r\n")
+                      .arg(rotctld.serverPort())
+                      .toLatin1()));
+    QVERIFY(clickInInit([](TFormInit &d) -> QWidget * {
+        d.PageControlAntenne->setCurrentIndex(Hamlib);
+        QCoreApplication::processEvents();
+        return d.ComboBoxHamlibModel;
+    }));
+    desktop->key(XK_a, {XK_Control_L});
+    desktop->type("rotctl\n");
+    // Hamlib's network client asks for the rotator's state first (Hamlib's dummy may have
+    // connected before, to no purpose).
+    QByteArray heard;
+    QTRY_VERIFY_WITH_TIMEOUT(
+        [&] {
+            while (QTcpSocket *peer = rotctld.nextPendingConnection())
+                peer->setParent(&rotctld);
+            for (QTcpSocket *peer : rotctld.findChildren<QTcpSocket *>())
+                heard += peer->readAll();
+            return heard.contains("dump_state");
+        }(),
+        10000);
+    end();
+    QVERIFY(savedFile().contains("\r\nHAMLIB_MODEL=2\r\n"));
 }
 
 int main(int argc, char **argv)

@@ -100,7 +100,7 @@ public:
     // Ctrl with the keypad key whose NumLock symbol is the digit.
     void ctrlKeypad(int digit) { key(XK_KP_0 + digit, {XK_Control_L}); }
 
-    // Digits and Return, one key at a time.
+    // Digits, lower-case letters and Return, one key at a time.
     void type(const char *text)
     {
         for (const char *c = text; *c; ++c)
