@@ -316,7 +316,8 @@ void TestProgram::closesWhenTheLineVanished()
     QVERIFY(start(program));
     line->drain();
     sendAzimuth(46);
-    QCOMPARE(line->read(9), QByteArray("W046 000\r"));
+    // Another process writes it: generous, for a loaded machine or a sanitizer build.
+    QCOMPARE(line->read(9, 10000), QByteArray("W046 000\r"));
     // The adapter is unplugged: the exit's stop and parking find no line.
     line.reset();
     endWithin(program);
