@@ -50,6 +50,8 @@ void TestActivity::init()
     s.ROTCTLDPORT = freeTcpPort();
     s.PSTUDP = true;
     s.PSTUDPPORT = freeUdpPort();
+    // The N1MM listener binds base + antenna: a free port, not the default that another test may hold.
+    s.N1mmPort = quint16(freeUdpPort() - s.N1mmAntenna);
     s.MYLOCATOR = QStringLiteral("JN18du");
     s.FAVAZ[0] = 45;
     s.PARKING = GS232 + 1;

@@ -40,7 +40,8 @@ public:
     Publisher(const QString &service, const QString &text) : service(service)
     {
         process.start(ddepublish(), {service, QStringLiteral("Data"), QStringLiteral("Azimuth"), text});
-        started = process.waitForStarted() && QTest::qWaitFor([&] { return registered(service); });
+        // A loaded machine, or a sanitizer build, may take seconds to start it up to its name.
+        started = process.waitForStarted() && QTest::qWaitFor([&] { return registered(service); }, 20000);
     }
     ~Publisher()
     {

@@ -369,9 +369,12 @@ void TestDesktop::travelChosenInInit()
         onGs232Page(d);
         return d.travelRows[GS232].list;
     }));
-    // The second entry, 0 to 450°, whether the list's popup is already open or not.
+    // The click opened the list's popup: the second entry, 0 to 450°. The popup holds the pointer
+    // until the program has taken the Return: the click on Unwind waits for it to close.
+    QVERIFY(XDesktop::waitUntil([] { return desktop->popupShown("torvanel"); }));
     desktop->key(XK_Down);
     desktop->key(XK_Return);
+    QVERIFY(XDesktop::waitUntil([] { return !desktop->popupShown("torvanel"); }));
     const Window dialog = desktop->waitForWindow([](const QString &title) { return title == u"TORVANEL"; });
     const QRect frame = desktop->geometry(dialog);
     desktop->click(frame.topLeft() + dialogControl(frame.size(), [](TFormInit &d) -> QWidget * {

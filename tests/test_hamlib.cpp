@@ -61,11 +61,12 @@ struct DummyRotctld {
         server.start(QStringLiteral("rotctld"), {QStringLiteral("-m"), QStringLiteral("1"), QStringLiteral("-T"),
                                                  QStringLiteral("127.0.0.1"), QStringLiteral("-t"),
                                                  QString::number(port), QStringLiteral("-C"), configuration});
+        // It listens a moment after it starts; a loaded machine may take seconds to get it there.
         ready = server.waitForStarted() && QTest::qWaitFor([this] {
             QTcpSocket probe;
             probe.connectToHost(QHostAddress::LocalHost, port);
             return probe.waitForConnected(100);
-        });
+        }, 20000);
     }
     ~DummyRotctld()
     {

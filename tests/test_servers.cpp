@@ -41,8 +41,10 @@ public:
     {
         const QString program = qEnvironmentVariable("TORVANEL_BUILD_DIR") + QStringLiteral("/ddepublish");
         process.start(program, {service, QStringLiteral("Data"), QStringLiteral("Azimuth"), text});
+        // A loaded machine, or a sanitizer build, may take seconds to start it up to its name.
         started = process.waitForStarted()
-               && QTest::qWaitFor([&] { return bus().interface()->isServiceRegistered(QStringLiteral("dde.") + service); });
+               && QTest::qWaitFor([&] { return bus().interface()->isServiceRegistered(QStringLiteral("dde.") + service); },
+                                  20000);
     }
     ~Publisher()
     {

@@ -116,6 +116,25 @@ public:
         QTest::qWait(50);
     }
 
+    // Whether a popup of the program (a list's, a menu's) is on the screen. While it is, it holds
+    // the pointer: a click goes to it, whatever lies under the pointer.
+    bool popupShown(const QByteArray &program) const
+    {
+        Window root, parent, *children = nullptr;
+        unsigned count = 0;
+        bool shown = false;
+        if (XQueryTree(x, DefaultRootWindow(x), &root, &parent, &children, &count)) {
+            for (unsigned i = 0; i < count && !shown; ++i) {
+                XWindowAttributes attributes;
+                shown = XGetWindowAttributes(x, children[i], &attributes) && attributes.override_redirect
+                        && attributes.map_state == IsViewable
+                        && property(children[i], "WM_CLASS").startsWith(program + '\0');
+            }
+            XFree(children);
+        }
+        return shown;
+    }
+
     // The managed windows, in the order they were mapped.
     QList<Window> windows() const
     {
