@@ -239,7 +239,7 @@ void TestDesktop::angleWindowIsTypedOver()
     const int menuBar = client.height() - 44;
     desktop->click(client.topLeft() + QPoint(82 + 225 + 21, menuBar + 2 + 5 + 18));
     QCOMPARE_LINE("S\r");
-    QTRY_COMPARE_WITH_TIMEOUT(desktop->activeWindow(), angle, 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(desktop->focusWindow(), angle, 10000);
     desktop->type("90\n");
     QCOMPARE_LINE("W090\r");
 

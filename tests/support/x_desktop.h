@@ -169,6 +169,16 @@ public:
         return id.size() >= qsizetype(sizeof(long)) ? Window(*reinterpret_cast<const unsigned long *>(id.constData())) : 0;
     }
 
+    // The window that has the keyboard as the server sees it, ahead of the window manager's
+    // word on the active window, which follows a focus change only once it has handled it.
+    Window focusWindow() const
+    {
+        Window focus = 0;
+        int revertTo = 0;
+        XGetInputFocus(x, &focus, &revertTo);
+        return focus;
+    }
+
     // The window's client area on the screen.
     QRect geometry(Window window) const
     {
