@@ -47,7 +47,9 @@ HamlibSetup setupFromSettings()
         if (s.PORT_HAMLIB >= 0)
             result.port = platform::resolveComPort(platform::comportsParent(), platform::comPortName(s.PORT_HAMLIB));
         result.baudRate = s.BAUD_HAMLIB.text.toInt();
-    } else {
+    } else if (!model || !model->portless) {
+        // Not to a model without a port: Hamlib would take a host:port left in the field by a
+        // network model for its own, and fail to connect there.
         result.port = s.HAMLIB_DEVICE;
     }
     result.pollMs = s.HAMLIB_POLL;

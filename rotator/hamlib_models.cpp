@@ -17,7 +17,8 @@ HamlibModel modelOf(const rot_caps &caps)
     if (!network && checkTravel(Hamlib, range) == TravelCheck::Fits)
         travel = range;
     return {int(caps.rot_model), QString::fromUtf8(caps.mfg_name), QString::fromUtf8(caps.model_name),
-            QString::fromUtf8(rig_strstatus(caps.status)), serial, serial ? caps.serial_rate_min : 0,
+            QString::fromUtf8(rig_strstatus(caps.status)), serial, caps.port_type == RIG_PORT_NONE,
+            serial ? caps.serial_rate_min : 0,
             serial ? caps.serial_rate_max : 0, travel};
 }
 

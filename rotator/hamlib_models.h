@@ -14,6 +14,7 @@ struct HamlibModel {
     QString name;
     QString status;  // "Stable", "Beta" ...
     bool serial;     // opened on a serial port, else on a device or host:port
+    bool portless;   // opened on nothing at all (Hamlib's dummy)
     // The serial rates the model accepts, in bauds (0 for a model that is not on a serial port).
     int slowestRate;
     int fastestRate;

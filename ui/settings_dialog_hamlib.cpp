@@ -174,10 +174,11 @@ void TFormInit::reopenHamlib()
 
 void TFormInit::showHamlibPortKind()
 {
-    const bool serial = isSerialModel(settings().HAMLIB_MODEL);
+    const std::optional<HamlibModel> model = hamlibModel(settings().HAMLIB_MODEL);
+    const bool serial = model && model->serial;
     RadioGroupPortHamlib->setEnabled(serial);
     ComboBoxBaudHamlib->setEnabled(serial);
-    EditHamlibDevice->setEnabled(!serial);
+    EditHamlibDevice->setEnabled(!serial && !(model && model->portless));
     showHamlibRates();
 }
 
