@@ -402,8 +402,7 @@ void TestDesktop::hamlibModelTypedInInit()
     }));
     desktop->key(XK_a, {XK_Control_L});
     desktop->type("rotctl\n");
-    // Hamlib's network client asks for the rotator's state first (Hamlib's dummy may have
-    // connected before, to no purpose).
+    // Hamlib's network client asks for the rotator's state first.
     QByteArray heard;
     QTRY_VERIFY_WITH_TIMEOUT(
         [&] {
