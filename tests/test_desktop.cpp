@@ -268,7 +268,7 @@ void TestDesktop::azimuthBoxIsTypedOver()
     // In AUTO mode typing 120 over it sends 120 once the typing pauses, not 1 and 12 on the
     // way; Enter sends at once.
     desktop->click(autoButton);
-    desktop->type("120");
+    desktop->typeAtOnce("120");
     QCOMPARE_LINE("W120\r");
     desktop->type("45\n");
     QCOMPARE_LINE("W045\r");
