@@ -284,8 +284,10 @@ void TestServers::headingToTheLogger()
     createWindow(n1mm);
     send("<N1MMRotor><rotor>Tribander</rotor><goazi>123.0</goazi><offset>0</offset></N1MMRotor>");
     const auto next = [&] {
-        return QTest::qWaitFor([&] { return logger.hasPendingDatagrams(); }, 5000) ? logger.receiveDatagram().data()
-                                                                                   : QByteArray();
+        // The heading repeats every 3 s: ample room for a loaded machine.
+        return QTest::qWaitFor([&] { return logger.hasPendingDatagrams(); }, 10000)
+            ? logger.receiveDatagram().data()
+            : QByteArray();
     };
     // The heading shown before the datagram may come first. (Read in a plain loop: a QTRY macro
     // evaluates its expression more than once, and each reading takes a datagram.)
