@@ -4,6 +4,8 @@
 #include <optional>
 #include <QString>
 
+#include "app/travel.h"
+
 class QPushButton;
 class QRegularExpression;
 
@@ -66,19 +68,6 @@ constexpr int largestFavouriteAzimuth = 359;
 constexpr int lowestTravel = -360;          // AZMIN_, AZMAX_: -360 to 720 degrees
 constexpr int highestTravel = 720;
 } // namespace limits
-
-// How far a rotator turns, in the degrees of its own commands: one turn from the counter-clockwise
-// end stop (0..360) for most, more for those that turn past it into an overlap (0..450), where the
-// headings near the end stops can be reached at two positions.
-struct Travel {
-    int minimum = 0;
-    int maximum = 360;
-    friend bool operator==(const Travel &, const Travel &) = default;
-    bool overlaps() const { return maximum - minimum > 360; }
-    int middle() const { return minimum + (maximum - minimum) / 2; }
-    // Turned past north, before 0 or beyond 360 (Hamlib's overlap on the left or right).
-    bool inOverlap(long double position) const { return overlaps() && (position < 0 || position >= 360); }
-};
 
 // Why a travel cannot be set for an interface.
 enum class TravelCheck {

@@ -97,7 +97,7 @@ std::optional<Travel> overlapOf(const Rotator &rotator)
 Travel told(const Rotator &rotator)
 {
     const std::optional<Travel> overlap = overlapOf(rotator);
-    return overlap ? *overlap : Travel{MinAzimuth, MaxAzimuth};
+    return overlap ? *overlap : Travel{int(MinAzimuth), int(MaxAzimuth)};
 }
 
 // On the overlap's travel, outside 0..359: a position only that turn reaches.

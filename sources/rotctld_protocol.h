@@ -6,6 +6,8 @@
 #include <QByteArrayView>
 #include <QList>
 
+#include "app/travel.h"
+
 namespace rotctld {
 
 // Hamlib's error codes as rotctld reports them.
@@ -23,13 +25,6 @@ enum class Overlap { None, Left, Right };
 // first call counts.
 using Done = std::function<void(Status)>;
 
-// The azimuths a rotator points to across its whole travel, offset and stop side applied
-// (0..450 for a rotator that turns past north into an overlap).
-struct Travel {
-    long double minimum;
-    long double maximum;
-};
-
 // What a network client may drive. setAzimuth gets a whole degree 0..359; setTravelAzimuth a
 // whole degree of the overlap's travel outside 0..359 (370), the very position the rotator is to
 // go to; move turns toward the end stop on the asked side (Left or Right) until a stop.
@@ -42,7 +37,8 @@ struct Rotator {
     std::function<void(Direction, Done)> move;
     std::function<Motion()> motion;
     std::function<void(int azimuth, Done)> setTravelAzimuth;
-    // The travel of a rotator with an overlap; none (or no function) for one turn.
+    // The azimuths a rotator with an overlap points to over its travel, offset and stop side
+    // applied (0..450); none (or no function) for one turn.
     std::function<std::optional<Travel>()> overlap;
     std::function<Overlap()> overlapSide;
 };

@@ -44,7 +44,7 @@ struct FakeWindow {
     // Runs at the first position read.
     std::function<void()> firstRead;
     // A rotator with an overlap, and the positions on it that the clients asked for.
-    std::optional<rotctld::Travel> travel;
+    std::optional<Travel> travel;
     rotctld::Overlap side = rotctld::Overlap::None;
     QList<int> travelRequested;
 
@@ -476,7 +476,7 @@ void TestRotctld::parkWithoutParkingIsNotAvailable()
 void TestRotctld::overlapTravel()
 {
     FakeWindow window;
-    window.travel = rotctld::Travel{0, 450};
+    window.travel = Travel{0, 450};
     window.azimuth = 370;
     window.side = rotctld::Overlap::Right;
     // The whole travel is told, the position on it, and Hamlib's flag for a rotator past north.

@@ -136,11 +136,7 @@ void TForm1::createRotctldServer()
         [this, answer, client](int azimuth, const rotctld::Done &done) {
             answering(done, [&] { client([&] { turnToTravel(azimuth, answer(done)); }); });
         },
-        []() -> std::optional<rotctld::Travel> {
-            if (const std::optional<Travel> pointed = settings().pointedTravel())
-                return rotctld::Travel{(long double)pointed->minimum, (long double)pointed->maximum};
-            return std::nullopt;
-        },
+        [] { return settings().pointedTravel(); },
         [] {
             const Settings &s = settings();
             if (!s.inOverlap())
