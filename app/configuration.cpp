@@ -792,14 +792,15 @@ LinesRead readConfiguration(QByteArrayView bytes, Settings &s, ConfigurationTarg
             QStringView value = line.mid(equals + 1);
             while (!value.isEmpty() && value.front().isSpace())
                 value = value.mid(1);
+            const bool travel = (*found)->kind == Kind::TravelMinimum || (*found)->kind == Kind::TravelMaximum;
             if (apply(**found, value.toString(), s, target, stored)) {
                 ++read.understood;
-                if ((*found)->kind == Kind::TravelMinimum || (*found)->kind == Kind::TravelMaximum)
+                if (travel)
                     travelLines[(*found)->index].append({number, line.toString()});
             } else {
                 read.skipped.append({number, line.toString()});
                 ++read.notUnderstood;
-                if ((*found)->kind == Kind::TravelMinimum || (*found)->kind == Kind::TravelMaximum)
+                if (travel)
                     travelUnread[(*found)->index] = true;
             }
         } else {
